@@ -1,0 +1,2 @@
+// Placeholder entry, replaced by the tfenrich implementation.
+int main() { return 0; }
