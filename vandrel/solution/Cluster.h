@@ -34,7 +34,8 @@ class CCluster {
   const std::list<unsigned int>& GetMembers() const { return m_members; }
   unsigned int GetSize() const { return m_size; }
 
- protected:
+  // Public, like the other engine containers: the kernel container edits
+  // member lists in place (adoption, rejection, merging).
   std::list<unsigned int> m_members;
   unsigned int m_size = 0;
 };
