@@ -1,0 +1,124 @@
+#!/usr/bin/env python3
+"""Deterministic generator of example expression data for vandrel.
+
+Makes an expression matrix with planted groups of co-expressed genes plus
+independent noise genes, and writes it as fingerprints (.orig) or as pairwise
+Pearson correlations (.sim).  A `.truth` file lists the planted group of every
+gene (0 for noise genes), for checking how well a clustering recovers them.
+
+Only the standard library is used and every random number comes from a small
+linear congruential generator of its own, so the files are byte-identical on
+every machine and Python version.
+
+    generate.py fp  PREFIX --genes 1000 --conditions 40 --groups 12
+    generate.py sd  PREFIX --genes 400  --conditions 30 --groups 6
+"""
+import argparse
+import math
+
+
+class Lcg:
+    """64-bit LCG (Knuth's MMIX constants); uniform values in (0, 1)."""
+
+    def __init__(self, seed):
+        self.state = (seed * 6364136223846793005 + 1442695040888963407) % (1 << 64)
+
+    def uniform(self):
+        self.state = (self.state * 6364136223846793005 + 1442695040888963407) % (1 << 64)
+        return ((self.state >> 11) + 0.5) / float(1 << 53)
+
+    def normal(self):
+        # Box-Muller, one value per call (the second is dropped for simplicity).
+        u, v = self.uniform(), self.uniform()
+        return math.sqrt(-2.0 * math.log(u)) * math.cos(2.0 * math.pi * v)
+
+
+def make_matrix(genes, conditions, groups, noise_fraction, spread, seed):
+    """Returns (names, rows, truth). Group sizes vary; leftover genes are noise."""
+    rng = Lcg(seed)
+    noise_genes = int(round(genes * noise_fraction))
+    planted = genes - noise_genes
+    # Sizes 1..groups weighted so that groups differ in size (about 1:3).
+    weights = [1.0 + 2.0 * k / max(1, groups - 1) for k in range(groups)]
+    total_w = sum(weights)
+    sizes = [int(planted * w / total_w) for w in weights]
+    sizes[-1] += planted - sum(sizes)
+    labels = []
+    for g, size in enumerate(sizes, start=1):
+        labels += [g] * size
+    labels += [0] * noise_genes
+    # Interleave genes so that groups are not stored contiguously.
+    order = list(range(genes))
+    for i in range(genes - 1, 0, -1):
+        j = int(rng.uniform() * (i + 1))
+        order[i], order[j] = order[j], order[i]
+    prototypes = [[rng.normal() for _ in range(conditions)] for _ in range(groups)]
+    names, rows, truth = [], [], []
+    for pos, gene in enumerate(order):
+        label = labels[gene]
+        base = prototypes[label - 1] if label else [0.0] * conditions
+        scale = 1.0 + 0.5 * rng.uniform()
+        offset = 2.0 * rng.normal()
+        row = []
+        for c in range(conditions):
+            value = offset + scale * base[c] + (spread if label else 1.0) * rng.normal()
+            row.append(value)
+        names.append("G%05d" % pos)
+        rows.append(row)
+        truth.append(label)
+    return names, rows, truth
+
+
+def pearson(a, b):
+    n = len(a)
+    ma, mb = sum(a) / n, sum(b) / n
+    sa = math.sqrt(sum((x - ma) ** 2 for x in a))
+    sb = math.sqrt(sum((y - mb) ** 2 for y in b))
+    return sum((x - ma) * (y - mb) for x, y in zip(a, b)) / (sa * sb)
+
+
+def write_truth(prefix, names, truth):
+    with open(prefix + ".truth", "w", newline="\n") as f:
+        for name, label in zip(names, truth):
+            f.write("%s\t%d\n" % (name, label))
+
+
+def write_orig(prefix, names, rows):
+    with open(prefix + ".orig", "w", newline="\n") as f:
+        f.write("%d %d\n" % (len(rows), len(rows[0])))
+        for name, row in zip(names, rows):
+            f.write(name + " " + " ".join("%.4f" % v for v in row) + "\n")
+
+
+def write_sim(prefix, names, rows):
+    with open(prefix + ".sim", "w", newline="\n") as f:
+        f.write("NAMES:\n")
+        for name in names:
+            f.write(name + "\n")
+        f.write("VALUES:\n")
+        for i in range(len(rows)):
+            for j in range(i + 1, len(rows)):
+                f.write("%d\t%d\t%.4f\n" % (i, j, pearson(rows[i], rows[j])))
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("kind", choices=["fp", "sd"])
+    p.add_argument("prefix")
+    p.add_argument("--genes", type=int, default=1000)
+    p.add_argument("--conditions", type=int, default=40)
+    p.add_argument("--groups", type=int, default=12)
+    p.add_argument("--noise", type=float, default=0.2, help="fraction of noise genes")
+    p.add_argument("--spread", type=float, default=0.5, help="noise level inside groups")
+    p.add_argument("--seed", type=int, default=1)
+    a = p.parse_args()
+    names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
+    write_truth(a.prefix, names, truth)
+    if a.kind == "fp":
+        write_orig(a.prefix, names, rows)
+    else:
+        write_sim(a.prefix, names, rows)
+
+
+if __name__ == "__main__":
+    main()
