@@ -1,0 +1,238 @@
+#pragma once
+// Kernel evaluators: the scoring rules behind adoption, rejection and merging.
+//
+// Similarity data (SD): the score is a log-odds weight between an element (or
+// a kernel) and a kernel, summed over the graph's edges into the kernel's
+// member set, with the missing-edge weight w0 standing in for every pair that
+// has no edge.  Cost: the scored element's edges (adopt/reject) or the first
+// kernel's members' edges (merge), each with one hash lookup.
+//
+// Fingerprints (FP): the score is a similarity to a kernel's mean fingerprint
+// (centroid); one similarity evaluation per score.
+//
+// ResolveThreshold turns a threshold parameter into the threshold to compare
+// scores with; FP evaluators derive thresholds from the current kernels for
+// the marker values -1e6, -2e6 and -3e6 (cost: one similarity per held vertex
+// plus one per kernel pair).
+//
+// CFPCalcExactCompleteWeight computes exact weight sums from fingerprints for
+// the fingerprint minimum cut.
+#include <list>
+#include <memory>
+#include <vector>
+
+#include "vandrel/engine/TypeTags.h"
+
+template <class T> class CKernels;
+template <class T> class CIDHash;
+
+// ----------------------------------------------------------------------------
+// Interfaces used by the adoption, rejection and merge strategies.
+// `kernel` is one kernel of the kernel set; `id` an element id.  A higher
+// score favours adopting, keeping or merging.
+
+template <class T>
+class CAdoptEvaluator {
+ public:
+  using Kernels = CKernels<T>;
+  using Kernel = typename CKernels<T>::CElement;
+  virtual ~CAdoptEvaluator() = default;
+  virtual double Evaluate(const Kernel& kernel, unsigned int id) const = 0;
+  virtual double ResolveThreshold(const Kernels& kernels,
+                                  double value) const = 0;
+};
+
+template <class T>
+class CRejectEvaluator {
+ public:
+  using Kernels = CKernels<T>;
+  using Kernel = typename CKernels<T>::CElement;
+  virtual ~CRejectEvaluator() = default;
+  virtual double Evaluate(const Kernel& kernel, unsigned int id) const = 0;
+  virtual double ResolveThreshold(const Kernels& kernels,
+                                  double value) const = 0;
+};
+
+template <class T>
+class CMergeEvaluator {
+ public:
+  using Kernels = CKernels<T>;
+  using Kernel = typename CKernels<T>::CElement;
+  virtual ~CMergeEvaluator() = default;
+  virtual double Evaluate(const Kernel& kernel1,
+                          const Kernel& kernel2) const = 0;
+  virtual double ResolveThreshold(const Kernels& kernels,
+                                  double value) const = 0;
+};
+
+// ----------------------------------------------------------------------------
+// Common base: the run's similarity graph (not owned).
+
+template <class T>
+class CEvalUseGraph {
+ public:
+  explicit CEvalUseGraph(const typename T::Graph& graph) : m_graph(&graph) {}
+  virtual ~CEvalUseGraph() = default;
+  const typename T::Graph& GetGraph() const { return *m_graph; }
+
+ protected:
+  const typename T::Graph* m_graph;
+};
+
+// ----------------------------------------------------------------------------
+// Exact complete weights from fingerprints (used by the fingerprint min cut).
+
+class CFPCalcExactCompleteWeight : public CEvalUseGraph<CFPTypeTags> {
+ public:
+  explicit CFPCalcExactCompleteWeight(const CFPGraph& graph);
+  // Sum over every id y of `ids` other than x of the model's log-ratio of
+  // the similarity between the normalized fingerprints of x and y.
+  double ExactWeight(const std::list<unsigned int>& ids, unsigned int x) const;
+  double ExactWeight(const std::vector<unsigned int>& ids,
+                     unsigned int x) const;
+};
+
+// ----------------------------------------------------------------------------
+// Similarity data: approximate complete weights.
+
+template <class T> class CApproxCompleteWeight;
+
+template <>
+class CApproxCompleteWeight<CSDTypeTags> : public CEvalUseGraph<CSDTypeTags> {
+ public:
+  explicit CApproxCompleteWeight(const CSimilarityGraph& graph);
+
+  // The missing-edge weight w0 of the graph's threshold analyzer.
+  double MissingEdgeWeight() const;
+  // The weight threshold c of the graph's mates/non-mates model.
+  double ModelWeightThreshold() const;
+
+  // W(x, K) = S + (|K| - e) * w0, where S and e are the weight sum and the
+  // number of x's edges whose other endpoint is in `memberSet`, and |K| =
+  // `kernelSize`.
+  double ElementKernelWeight(unsigned int id, const CIDHash<bool>& memberSet,
+                             unsigned int kernelSize) const;
+  // W(K1, K2) = S + (|K1| * |K2| - e) * w0, S and e summed over the members
+  // of K1 (in order) against the member set of K2.
+  double KernelKernelWeight(const std::list<unsigned int>& members1,
+                            const CIDHash<bool>& memberSet2,
+                            unsigned int kernelSize2) const;
+
+ private:
+  // Adds the weights and the count of id's edges into memberSet.
+  void EdgesInto(unsigned int id, const CIDHash<bool>& memberSet, double& sum,
+                 unsigned long long& count) const;
+};
+
+// ----------------------------------------------------------------------------
+// The concrete evaluators read kernels.  Kernels.h needs only the forward
+// declarations of TypeTags.h and must not include this header (the
+// interfaces above name CKernels<T>::CElement, so CKernels<T> has to be
+// complete before they are instantiated below).
+#if __has_include("vandrel/engine/Kernels.h")
+#include "vandrel/engine/Kernels.h"
+
+class CSDAApproxCompleteWeight : public CApproxCompleteWeight<CSDTypeTags>,
+                                 public CAdoptEvaluator<CSDTypeTags> {
+ public:
+  explicit CSDAApproxCompleteWeight(const CSimilarityGraph& graph);
+  // W(x, K) / |K| - m_offset
+  double Evaluate(const Kernel& kernel, unsigned int id) const override;
+  double ResolveThreshold(const Kernels& kernels, double value) const override;
+
+ private:
+  double m_offset;  // -c
+};
+
+class CSDRApproxCompleteWeight : public CApproxCompleteWeight<CSDTypeTags>,
+                                 public CRejectEvaluator<CSDTypeTags> {
+ public:
+  explicit CSDRApproxCompleteWeight(const CSimilarityGraph& graph);
+  // (W(x, K) - w0) / (|K| - 1) - m_offset; a kernel of one member scores
+  // kLoneMemberScore (it has no other members to be compared with).
+  double Evaluate(const Kernel& kernel, unsigned int id) const override;
+  double ResolveThreshold(const Kernels& kernels, double value) const override;
+
+ private:
+  double m_offset;  // -c
+};
+
+class CSDMApproxCompleteWeight : public CApproxCompleteWeight<CSDTypeTags>,
+                                 public CMergeEvaluator<CSDTypeTags> {
+ public:
+  explicit CSDMApproxCompleteWeight(const CSimilarityGraph& graph);
+  // W(K1, K2) - |K1| * |K2| * m_offset
+  double Evaluate(const Kernel& kernel1, const Kernel& kernel2) const override;
+  double ResolveThreshold(const Kernels& kernels, double value) const override;
+
+ private:
+  double m_offset;  // -c
+};
+
+// ----------------------------------------------------------------------------
+// Fingerprints: similarity to kernel mean fingerprints.
+
+class CFPEvalMeanSim : public CEvalUseGraph<CFPTypeTags> {
+ public:
+  explicit CFPEvalMeanSim(const CFPGraph& graph);
+
+  // Statistics of the whole kernel set used by the derived thresholds.
+  // within: the kernels' mean internal similarity; between: the mean
+  // similarity between members of different kernels.
+  double WithinMeanSim(const CKernels<CFPTypeTags>& kernels) const;
+  double BetweenMeanSim(const CKernels<CFPTypeTags>& kernels) const;
+  double MatesMean() const;
+  double NonMatesMean() const;
+  // The normalized fingerprint of element `id` (through the graph's id hash).
+  const CNormFP& FingerprintOf(unsigned int id) const;
+};
+
+class CFPAEvalMeanSim : public CFPEvalMeanSim,
+                        public CAdoptEvaluator<CFPTypeTags> {
+ public:
+  explicit CFPAEvalMeanSim(const CFPGraph& graph);
+  double Evaluate(const Kernel& kernel, unsigned int id) const override;
+  double ResolveThreshold(const Kernels& kernels, double value) const override;
+};
+
+class CFPREvalMeanSim : public CFPEvalMeanSim,
+                        public CRejectEvaluator<CFPTypeTags> {
+ public:
+  explicit CFPREvalMeanSim(const CFPGraph& graph);
+  // A kernel of one member scores kLoneMemberScore.
+  double Evaluate(const Kernel& kernel, unsigned int id) const override;
+  double ResolveThreshold(const Kernels& kernels, double value) const override;
+};
+
+class CFPMEvalMeanSim : public CFPEvalMeanSim,
+                        public CMergeEvaluator<CFPTypeTags> {
+ public:
+  explicit CFPMEvalMeanSim(const CFPGraph& graph);
+  double Evaluate(const Kernel& kernel1, const Kernel& kernel2) const override;
+  double ResolveThreshold(const Kernels& kernels, double value) const override;
+};
+
+#endif  // Kernels.h
+
+// ----------------------------------------------------------------------------
+
+namespace vandrel {
+// Reject score of a kernel that has a single member: there are no other
+// members, so keeping it is never worse than any threshold (the unreachable
+// upper bound used throughout the engine).
+constexpr double kLoneMemberScore = 100000000.0;
+}  // namespace vandrel
+
+// The three evaluators of a run, owned by whoever holds the set.
+template <class T>
+struct CEvaluatorSet {
+  std::unique_ptr<CAdoptEvaluator<T>> m_adopt;
+  std::unique_ptr<CRejectEvaluator<T>> m_reject;
+  std::unique_ptr<CMergeEvaluator<T>> m_merge;
+};
+
+// Creates, in this order, the adopt, reject and merge evaluators of T's data
+// type over `graph` (T = CSDTypeTags or CFPTypeTags).  An allocation failure
+// throws "CExecuter::CreateEvaluators - memory problem".
+template <class T>
+CEvaluatorSet<T> CreateEvaluators(const typename T::Graph& graph);

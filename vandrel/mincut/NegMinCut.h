@@ -1,0 +1,17 @@
+#pragma once
+// Heuristic two-way partition for graphs with negative weights: two seeds
+// from the lightest edge, a greedy assignment of the other vertices, then
+// single-vertex moves while they lower the complete weight between the
+// sides (split pairs without an edge count the missing-edge weight).
+// Cost: O(m) per assignment and per improvement pass.
+
+#include <list>
+
+#include "vandrel/mincut/MinCut.h"
+
+class CNegMinCut : public CMinCutAlg {
+ public:
+  CNegMinCut();
+  ~CNegMinCut() override;
+  std::list<int> Run(CComponent* component) override;
+};

@@ -1,0 +1,88 @@
+#pragma once
+// The mates/non-mates model of pairwise similarity values.
+//
+// A prior pMates and two distributions, [0] mates ("T") and [1] non-mates
+// ("F").  The edge weight of a similarity x is the log-likelihood ratio
+// LR(x) = ln fT(x) - ln fF(x) = c1 + (c4 x^2 + c5 x + c3) / (2 c2), inverted
+// in closed form by SolveLogRatio.  Each model also holds, per component,
+// 100000 sorted log-likelihood ratios of simulated draws with their mean and
+// standard deviation (2 x 100000 draws from the process-wide generator, taken
+// T, F, T, F ...), and the weight threshold derived from them.
+//
+// The model is read from or written to "<prefix>.distrib":
+//   P_MATES\t<pMates>
+//   NormDistrib
+//   EXP\t<muT>
+//   STD\t<sigmaT>
+//   NormDistrib
+//   EXP\t<muF>
+//   STD\t<sigmaF>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vandrel/stats/NormDistrib.h"
+
+class CSimDistrib {
+ public:
+  // Reads "<prefix>.distrib", then computes the evaluation parts and the
+  // simulated weights.
+  explicit CSimDistrib(const std::string& prefix);
+  // Fits the model to the sample by EM.  With a starting model the fit starts
+  // from (and, for fewer than 5000 values, keeps) its parameters; with null
+  // the starting parameters come from the grid search.
+  CSimDistrib(const std::vector<double>& sample, const CSimDistrib* start);
+  CSimDistrib(const CSimDistrib& other);
+  CSimDistrib& operator=(const CSimDistrib& other);
+  virtual ~CSimDistrib();
+
+  // Writes "<prefix>.distrib" unless overwrite is false and it exists.
+  void Save(const std::string& prefix, bool overwrite) const;
+
+  // Computes priorLogOdds and c1..c5; throws
+  // "CSimDistrib::CalcEvalPart - illegal value for mates prob" unless
+  // 0 < pMates < 1.
+  void CalcEvalPart();
+
+  // ln fT(x) - ln fF(x), without the prior.
+  double CalcLogRatio(double x) const;
+
+  // The similarity values x with LR(x) = w: none, one or two (two in the
+  // order (sqrt(D) - c5) / (2 c4), then (-c5 - sqrt(D)) / (2 c4)).
+  std::vector<double> SolveLogRatio(double w) const;
+
+  double GetPMates() const { return m_pMates; }
+  // index 0 mates, 1 non-mates
+  const CDistrib* GetDistrib(int index) const { return m_distribs[index].get(); }
+  // Sorted simulated log-likelihood ratios of draws from component index.
+  const std::vector<double>& GetSimWeights(int index) const { return m_simWeights[index]; }
+  double GetWeightMean(int index) const { return m_weightMeans[index]; }
+  double GetWeightStd(int index) const { return m_weightStds[index]; }
+  // ln(pMates / (1 - pMates))
+  double GetPriorLogOdds() const { return m_priorLogOdds; }
+  double GetWeightTh() const { return m_weightTh; }
+
+  // Number of simulated draws per component.
+  static constexpr int kSimDrawsNum = 100000;
+
+ private:
+  CSimDistrib();
+  void AllocateDistrib(std::istream& in, int index);
+  void AllocateDistrib(const CDistrib& source, int index);
+  void SimulateWeights();
+  void CopyFrom(const CSimDistrib& other);
+
+  double m_pMates = 0.0;
+  std::unique_ptr<CDistrib> m_distribs[2];
+  std::vector<double> m_simWeights[2];
+  double m_weightStds[2] = {0.0, 0.0};
+  double m_weightMeans[2] = {0.0, 0.0};
+  double m_priorLogOdds = 0.0;
+  double m_c1 = 0.0;
+  double m_c2 = 0.0;
+  double m_c3 = 0.0;
+  double m_c4 = 0.0;
+  double m_c5 = 0.0;
+  double m_weightTh = 0.0;
+};
