@@ -7,8 +7,13 @@
 namespace tfenrich {
 
 constexpr int kRandMax = 32767;
+constexpr std::uint32_t kRunSeed = 34;
 
 void Srand(std::uint32_t seed);
 int Rand();
+
+// The names the enrichment code uses for the same generator.
+inline void seedRandom(std::uint32_t seed) { Srand(seed); }
+inline int nextRandom() { return Rand(); }
 
 }  // namespace tfenrich

@@ -112,7 +112,7 @@ class CGraph2Components
   }
 
  private:
-  std::vector<Component*> m_components;  // owned; null once taken
+  std::vector<COwningHandle<Component>> m_components;  // null once taken
 };
 
 // Screening: removes the vertices whose weight sum is below
@@ -141,7 +141,7 @@ class CComp2Screened
 
  private:
   std::list<unsigned int> m_screened;
-  Graph* m_graph = nullptr;  // owned; null once taken
+  COwningHandle<Graph> m_graph;  // null once taken
 
   static unsigned int m_minScreenSize;  // 0 = not set
   static double m_logMinScreenSize;
@@ -165,8 +165,8 @@ class CComp2CutSubcomps
   COwningHandle<Component> TakeSecondSubcomp();
 
  private:
-  Component* m_first = nullptr;   // owned; null once taken
-  Component* m_second = nullptr;  // owned; null once taken
+  COwningHandle<Component> m_first;   // null once taken
+  COwningHandle<Component> m_second;  // null once taken
 };
 
 // Parts of fewer than maxPartSize vertices by recursive minimum cuts that
@@ -189,7 +189,16 @@ class CFullGraph2Parts
   }
 
  private:
-  std::vector<Graph*> m_parts;  // owned; null once taken
+  std::vector<COwningHandle<Graph>> m_parts;  // null once taken
 };
+
+extern template class CGraph2Components<CSDTypeTags>;
+extern template class CGraph2Components<CFPTypeTags>;
+extern template class CComp2Screened<CSDTypeTags>;
+extern template class CComp2Screened<CFPTypeTags>;
+extern template class CComp2CutSubcomps<CSDTypeTags>;
+extern template class CComp2CutSubcomps<CFPTypeTags>;
+extern template class CFullGraph2Parts<CSDTypeTags>;
+extern template class CFullGraph2Parts<CFPTypeTags>;
 
 #endif  // SimilarityGraph.h

@@ -1,0 +1,59 @@
+#pragma once
+// FingerprintMatrix: per kept promoter (row) and kept TF (column), the
+// counted hits, the effective length and the length-normalised score
+// (hits + 0.05) / (length + 0.5); and readFingerprints, which fills it and
+// the TF and promoter id sets from the fingerprints file, filtering hit
+// positions by location.  Reading costs one pass over the file.
+#include <string>
+#include <vector>
+
+#include "tfenrich/Location.h"
+#include "tfenrich/StringHash.h"
+
+namespace tfenrich {
+
+constexpr int kMaxValueWordLength = 871;
+constexpr int kMaxGeneFieldLength = 199;
+
+class FingerprintMatrix {
+ public:
+  // Releases previous content; sets the declared size.  Every entry reads
+  // as zero until it is set.
+  bool init(int columns, int rows);
+  void release();
+
+  bool set(int row, int column, double score, int hits, int length);
+
+  double score(int row, int column) const { return cell(row, column).score; }
+  int hits(int row, int column) const { return cell(row, column).hits; }
+  int length(int row, int column) const { return cell(row, column).length; }
+
+  int columnCount() const { return columns_; }
+  int rowCount() const { return rows_; }
+  int rowsUsed() const { return rowsUsed_; }
+  void setRowsUsed(int rowsUsed) { rowsUsed_ = rowsUsed; }
+
+ private:
+  struct Cell {
+    double score = 0.0;
+    int hits = 0;
+    int length = 0;
+  };
+  const Cell& cell(int row, int column) const;
+  // A row's storage is allocated when its first entry is set, so promoters
+  // left out by the BG filter cost nothing.
+  std::vector<std::vector<Cell>> cells_;
+  int columns_ = 0;
+  int rows_ = 0;
+  int rowsUsed_ = 0;
+};
+
+// Length-normalised score of a hit count: (hits + 0.05) / (length + 0.5),
+// or 0 when the effective length is not positive.
+double fingerprintScore(int hits, int effectiveLength);
+
+bool readFingerprints(const char* path, const StringHash* pwmFilter, const StringHash* bgFilter,
+                      NamedIdSet& tfs, NamedIdSet& promoters, FingerprintMatrix& matrix,
+                      const LocationInfo& location, int maxHits);
+
+}  // namespace tfenrich

@@ -1,0 +1,216 @@
+// Hyper-geometric and empirical enrichment scores.
+#include "tfenrich/Scores.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "tfenrich/Random.h"
+#include "tfenrich/SetFiles.h"
+#include "tfenrich/Streams.h"
+
+namespace tfenrich {
+
+void EnrichmentScore::reset() {
+  tfs_ = nullptr;
+  promoters_ = nullptr;
+  targetSets_ = nullptr;
+  fingerprints_ = nullptr;
+}
+
+bool EnrichmentScore::setData(const NamedIdSet* tfs, const NamedIdSet* promoters,
+                              const TargetSets* targetSets,
+                              const FingerprintMatrix* fingerprints) {
+  tfs_ = tfs;
+  promoters_ = promoters;
+  targetSets_ = targetSets;
+  fingerprints_ = fingerprints;
+  return true;
+}
+
+bool EnrichmentScore::canScore(int setIndex, int tfId) const {
+  if (tfs_ == nullptr || promoters_ == nullptr || targetSets_ == nullptr ||
+      fingerprints_ == nullptr) {
+    return false;
+  }
+  if (setIndex < 0 || setIndex >= targetSets_->count()) return false;
+  if (tfId < 0 || tfId >= tfs_->count()) return false;
+  return targetSets_->size(setIndex) > 0;
+}
+
+bool HyperGeometricScore::setMaxHits(int limit) {
+  if (limit < 1 || limit > 3) {
+    err("ERROR: Max. number of hits for hyper-geometric score must be 1-3.\n");
+    return false;
+  }
+  limit_ = limit;
+  return true;
+}
+
+bool HyperGeometricScore::computeScore(int setIndex, int t, double* pValue,
+                                       ScoreStatistics* statistics) {
+  if (!canScore(setIndex, t) || pValue == nullptr) return false;
+  const FingerprintMatrix& fp = *fingerprints_;
+  const std::vector<int>& members = targetSets_->members(setIndex);
+  const int n = static_cast<int>(members.size());
+  const int N = promoters_->count();
+
+  int classSize[4] = {0, 0, 0, 0};
+  int bgHits = 0, bgCoverage = 0;
+  for (int r = 0; r < N; ++r) {
+    const int h = fp.hits(r, t);
+    ++classSize[std::min(h, limit_)];
+    bgHits += h;
+    if (h > 0) ++bgCoverage;
+  }
+  int x = 0, targetHits = 0, targetCoverage = 0;
+  for (int member : members) {
+    const int h = fp.hits(member, t);
+    x += std::min(h, limit_);
+    targetHits += h;
+    if (h > 0) ++targetCoverage;
+  }
+  const double p =
+      calcHyperGeometricScore(classSize[0], classSize[1], classSize[2], classSize[3], n, x);
+  if (p < 0.0 || p > 1.0) return false;
+  *pValue = p;
+  if (statistics != nullptr) {
+    *statistics = ScoreStatistics{targetHits, targetCoverage, n, bgHits, bgCoverage, N};
+  }
+  return true;
+}
+
+bool EmpiricalScore::computeScore(int setIndex, int t, double* pValue,
+                                  ScoreStatistics* statistics) {
+  if (!canScore(setIndex, t) || pValue == nullptr) return false;
+  const std::vector<int>& members = targetSets_->members(setIndex);
+  const int n = static_cast<int>(members.size());
+  const double p = calcEmpiricalScore(*fingerprints_, t, members.data(), n);
+  if (p < 0.0 || p > 1.0) return false;
+  *pValue = p;
+  if (statistics != nullptr) {
+    *statistics = ScoreStatistics{-1, -1, n, -1, -1, fingerprints_->rowsUsed()};
+  }
+  return true;
+}
+
+double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, const int* members,
+                                          int n) {
+  const int N = fp.rowsUsed();
+  if (N > kMaxPromoters) {
+    err("ERROR: Fingerprint is too long (%d).\n", N);
+    return -1.0;
+  }
+  if (n > N) {
+    err("ERROR: Target-set is larger than number of promoters (%d > %d).\n", n, N);
+    return -1.0;
+  }
+  const int maxDraws = limit_ <= 20 ? 20 : limit_;
+  try {
+    if (permutation_.size() < static_cast<std::size_t>(N)) permutation_.resize(N);
+  } catch (const std::bad_alloc&) {
+    err("ERROR: Fingerprint is too long (%d).\n", N);
+    return -1.0;
+  }
+  double observed = 0.0;
+  for (int i = 0; i < n; ++i) observed += fp.score(members[i], t);
+
+  int exceed = 0, draws = 0;
+  while (exceed < 10 && draws < maxDraws) {
+    drawRandomSubset(permutation_.data(), N, n, draws == 0);
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += fp.score(permutation_[i], t);
+    if (sum > observed - 1e-13) ++exceed;
+    ++draws;
+  }
+  return static_cast<double>(exceed) / draws;
+}
+
+void drawRandomSubset(int* permutation, int N, int n, bool initialise) {
+  if (initialise) {
+    for (int i = 0; i < N; ++i) permutation[i] = i;
+  }
+  for (int i = 0; i < n; ++i) {
+    const long long r = nextRandom();
+    const int j = i + static_cast<int>(r * (N - i) / 32768);
+    std::swap(permutation[i], permutation[j]);
+  }
+}
+
+double lchoose(int n, int k) {
+  if (k == 0 || k == n) return 0.0;
+  if (k < 0 || k > n) {
+    err("ERROR: Illegal input to lchoose(): k=%d, n=%d\n", k, n);
+    return 0.0;
+  }
+  if (k <= 20 || n - k <= 20) {
+    const int m = k > n / 2 ? n - k : k;
+    double result = std::log(static_cast<double>(n));
+    for (int i = 2; i <= m; ++i) {
+      result += std::log(static_cast<double>(n - i + 1) / static_cast<double>(i));
+    }
+    return result;
+  }
+  const double dn = n, dk = k, dnk = n - k;
+  return dn * std::log(dn) - dk * std::log(dk) - dnk * std::log(dnk) -
+         0.5 * (std::log(dk) + std::log(dnk) - std::log(dn)) - 0.9189385326;
+}
+
+namespace {
+
+// lchoose(a, i) for i = 0 .. top (top <= a).
+std::vector<double> lchooseRow(int a, int top) {
+  std::vector<double> row(static_cast<std::size_t>(top) + 1);
+  for (int i = 0; i <= top; ++i) row[i] = lchoose(a, i);
+  return row;
+}
+
+}  // namespace
+
+double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x) {
+  if (a0 < 0 || a1 < 0 || a2 < 0 || a3 < 0 || n < 0) return -1.0;
+  const long long total = static_cast<long long>(a0) + a1 + a2 + a3;
+  if (total < n) return -1.0;
+  if (n == 0 && x > 0) return 0.0;
+  const int E = static_cast<int>(total);
+
+  // Largest reachable class-weighted total.
+  int F;
+  if (a3 >= n) {
+    F = 3 * n;
+  } else if (a2 >= n - a3) {
+    F = 3 * a3 + 2 * (n - a3);
+  } else if (a1 < n - a3 - a2) {
+    F = 3 * a3 + 2 * a2 + a1;
+  } else {
+    F = 3 * a3 + 2 * a2 + (n - a3 - a2);
+  }
+  const double G = lchoose(E, n);
+
+  // The log binomials of every term come from these tables; the terms and
+  // their order of summation are those of the direct triple loop.
+  const std::vector<double> l0 = lchooseRow(a0, std::min(a0, n));
+  const std::vector<double> l1 = lchooseRow(a1, std::min(a1, n));
+  const std::vector<double> l2 = lchooseRow(a2, std::min(a2, n));
+  const std::vector<double> l3 = lchooseRow(a3, std::min(a3, n));
+
+  double sum = 0.0;
+  const int jTop = std::min({F, a1, n});
+  for (int j = 0; j <= jTop; ++j) {
+    const int kTop = std::min({(F - j) / 2, a2, n - j});
+    for (int k = 0; k <= kTop; ++k) {
+      const int lFrom = std::max(0, n - j - k - a0);
+      const int lTop = std::min({(F - 2 * k - j) / 3, a3, n - j - k});
+      for (int l = lFrom; l <= lTop; ++l) {
+        if (j + 2 * k + 3 * l < x) continue;
+        const double L = ((l0[n - j - k - l] + l3[l]) + l2[k]) + l1[j];
+        sum += std::exp(L - G);
+      }
+    }
+  }
+  if (sum > 1.01) err("WARNING: calcHyperGeometricScore prob=%.7f > 1.0\n", sum);
+  if (sum < -0.01) err("WARNING: calcHyperGeometricScore prob=%.7f < 0.0\n", sum);
+  return std::min(1.0, std::max(0.0, sum));
+}
+
+}  // namespace tfenrich

@@ -1,0 +1,105 @@
+// scanf-like item reader over a FILE*.
+#include "tfenrich/WordScanner.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace tfenrich {
+
+int WordScanner::peek() {
+  const int c = std::getc(file_);
+  if (c != EOF) std::ungetc(c, file_);
+  return c;
+}
+
+void WordScanner::skipSpace() {
+  int c;
+  while ((c = std::getc(file_)) != EOF) {
+    if (!std::isspace(c)) {
+      std::ungetc(c, file_);
+      return;
+    }
+  }
+}
+
+bool WordScanner::literal(const char* text) {
+  skipSpace();
+  for (const char* p = text; *p != '\0'; ++p) {
+    const int c = std::getc(file_);
+    if (c == EOF) return false;
+    if (c != static_cast<unsigned char>(*p)) {
+      std::ungetc(c, file_);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool WordScanner::word(std::string& out, std::size_t maxLength) {
+  out.clear();
+  skipSpace();
+  int c;
+  bool any = false;
+  while ((c = std::getc(file_)) != EOF) {
+    if (std::isspace(c)) {
+      std::ungetc(c, file_);
+      break;
+    }
+    any = true;
+    if (out.size() <= maxLength) out.push_back(static_cast<char>(c));
+  }
+  return any;
+}
+
+bool WordScanner::integer(int& out) {
+  skipSpace();
+  std::string text;
+  int c = peek();
+  if (c == '+' || c == '-') {
+    text.push_back(static_cast<char>(std::getc(file_)));
+    c = peek();
+  }
+  while (c != EOF && std::isdigit(c)) {
+    text.push_back(static_cast<char>(std::getc(file_)));
+    if (text.size() > 32) return false;  // far beyond 32 bits
+    c = peek();
+  }
+  return parseLeadingInt(text.c_str(), out) ;
+}
+
+bool WordScanner::real(double& out) {
+  skipSpace();
+  std::string text;
+  int c;
+  while ((c = peek()) != EOF &&
+         (std::isdigit(c) || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E')) {
+    text.push_back(static_cast<char>(std::getc(file_)));
+    if (text.size() > 64) return false;
+  }
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !std::isfinite(value)) return false;
+  out = value;
+  return true;
+}
+
+bool parseLeadingInt(const char* text, int& out, const char** end) {
+  const char* p = text;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  const char* digits = p;
+  if (*digits == '+' || *digits == '-') ++digits;
+  if (!std::isdigit(static_cast<unsigned char>(*digits))) return false;
+  char* stop = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(p, &stop, 10);
+  if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return false;
+  out = static_cast<int>(value);
+  if (end != nullptr) *end = stop;
+  return true;
+}
+
+}  // namespace tfenrich

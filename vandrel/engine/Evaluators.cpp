@@ -1,0 +1,326 @@
+// Kernel evaluators: approximate complete weights over the similarity graph
+// (SD) and similarities to kernel mean fingerprints (FP), the thresholds they
+// derive from the kernel set, and exact fingerprint weight sums.
+//
+// Costs: an SD element score touches the element's edges once (one hash
+// lookup each); a merge score touches the edges of the first kernel's
+// members; an FP score is one similarity.  FP derived thresholds cost one
+// similarity per kernel-held vertex plus one per kernel pair.
+#include "vandrel/engine/Evaluators.h"
+
+#include <new>
+
+#if __has_include("vandrel/graph/SimilarityGraph.h") && \
+    __has_include("vandrel/data/Fingerprint.h") && \
+    __has_include("vandrel/data/SimHandler.h")
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/SimHandler.h"
+#include "vandrel/graph/SimilarityGraph.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/NormDistrib.h"
+#include "vandrel/stats/SimDistrib.h"
+
+namespace {
+
+// Marker values of the threshold parameters.
+constexpr double kMatesMeanMarker = -3000000.0;
+constexpr double kKernelStatsMarker = -2000000.0;
+constexpr double kMidMeansMarker = -1000000.0;
+
+const CSimDistrib& ModelOf(const CSimilarityGraph& graph) {
+  return *graph.m_analyzer.GetSimDistrib();
+}
+
+template <class Ids>
+double ExactWeightOf(const CFPCalcExactCompleteWeight& calc, const Ids& ids,
+                     unsigned int x) {
+  const CFPGraph& graph = calc.GetGraph();
+  const CSimDistrib& model = ModelOf(graph);
+  const CNormFP& fx = *graph.GetNormFP(graph.m_idToIndex[x]);
+  double sum = 0.0;
+  for (unsigned int y : ids) {
+    if (y == x) continue;
+    const CNormFP& fy = *graph.GetNormFP(graph.m_idToIndex[y]);
+    sum += model.CalcLogRatio(fx.Similarity(fy));
+  }
+  return sum;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Exact complete weight
+
+CFPCalcExactCompleteWeight::CFPCalcExactCompleteWeight(const CFPGraph& graph)
+    : CEvalUseGraph<CFPTypeTags>(graph) {}
+
+double CFPCalcExactCompleteWeight::ExactWeight(
+    const std::list<unsigned int>& ids, unsigned int x) const {
+  return ExactWeightOf(*this, ids, x);
+}
+
+double CFPCalcExactCompleteWeight::ExactWeight(
+    const std::vector<unsigned int>& ids, unsigned int x) const {
+  return ExactWeightOf(*this, ids, x);
+}
+
+// ---------------------------------------------------------------------------
+// Approximate complete weights (similarity data)
+
+CApproxCompleteWeight<CSDTypeTags>::CApproxCompleteWeight(
+    const CSimilarityGraph& graph)
+    : CEvalUseGraph<CSDTypeTags>(graph) {}
+
+double CApproxCompleteWeight<CSDTypeTags>::MissingEdgeWeight() const {
+  return m_graph->m_analyzer.GetMissingEdgeWeight();
+}
+
+double CApproxCompleteWeight<CSDTypeTags>::ModelWeightThreshold() const {
+  return ModelOf(*m_graph).GetWeightTh();
+}
+
+void CApproxCompleteWeight<CSDTypeTags>::EdgesInto(
+    unsigned int id, const CIDHash<bool>& memberSet, double& sum,
+    unsigned long long& count) const {
+  const CVertex* v = m_graph->GetVByIndex(m_graph->ID2Index(id));
+  for (const CEdge* e : v->m_edges[0]) {
+    if (memberSet.Find(e->m_v2->m_id) != memberSet.End()) {
+      sum += e->m_weight;
+      ++count;
+    }
+  }
+  for (const CEdge* e : v->m_edges[1]) {
+    if (memberSet.Find(e->m_v1->m_id) != memberSet.End()) {
+      sum += e->m_weight;
+      ++count;
+    }
+  }
+}
+
+double CApproxCompleteWeight<CSDTypeTags>::ElementKernelWeight(
+    unsigned int id, const CIDHash<bool>& memberSet,
+    unsigned int kernelSize) const {
+  double s = 0.0;
+  unsigned long long e = 0;
+  EdgesInto(id, memberSet, s, e);
+  const long long missing =
+      static_cast<long long>(kernelSize) - static_cast<long long>(e);
+  return s + static_cast<double>(missing) * MissingEdgeWeight();
+}
+
+double CApproxCompleteWeight<CSDTypeTags>::KernelKernelWeight(
+    const std::list<unsigned int>& members1, const CIDHash<bool>& memberSet2,
+    unsigned int kernelSize2) const {
+  double s = 0.0;
+  unsigned long long e = 0;
+  for (unsigned int id : members1) {
+    double memberSum = 0.0;
+    EdgesInto(id, memberSet2, memberSum, e);
+    s += memberSum;
+  }
+  const long long pairs = static_cast<long long>(members1.size()) *
+                          static_cast<long long>(kernelSize2);
+  const long long missing = pairs - static_cast<long long>(e);
+  return s + static_cast<double>(missing) * MissingEdgeWeight();
+}
+
+// ---------------------------------------------------------------------------
+// The kernel-facing evaluators.
+#if __has_include("vandrel/engine/Kernels.h")
+
+namespace {
+// |K1| * |K2| as a double (exact far beyond any graph size).
+double PairCount(unsigned int a, unsigned int b) {
+  return static_cast<double>(a) * static_cast<double>(b);
+}
+}  // namespace
+
+CSDAApproxCompleteWeight::CSDAApproxCompleteWeight(
+    const CSimilarityGraph& graph)
+    : CApproxCompleteWeight<CSDTypeTags>(graph),
+      m_offset(-ModelWeightThreshold()) {}
+
+double CSDAApproxCompleteWeight::Evaluate(const Kernel& kernel,
+                                          unsigned int id) const {
+  const unsigned int size = kernel.m_cluster.m_size;
+  const double w = ElementKernelWeight(id, kernel.m_memberSet, size);
+  return w / static_cast<double>(size) - m_offset;
+}
+
+double CSDAApproxCompleteWeight::ResolveThreshold(const Kernels&,
+                                                  double value) const {
+  return value;
+}
+
+CSDRApproxCompleteWeight::CSDRApproxCompleteWeight(
+    const CSimilarityGraph& graph)
+    : CApproxCompleteWeight<CSDTypeTags>(graph),
+      m_offset(-ModelWeightThreshold()) {}
+
+double CSDRApproxCompleteWeight::Evaluate(const Kernel& kernel,
+                                          unsigned int id) const {
+  const unsigned int size = kernel.m_cluster.m_size;
+  if (size <= 1) return vandrel::kLoneMemberScore;
+  const double w = ElementKernelWeight(id, kernel.m_memberSet, size);
+  return (w - MissingEdgeWeight()) / static_cast<double>(size - 1) - m_offset;
+}
+
+double CSDRApproxCompleteWeight::ResolveThreshold(const Kernels&,
+                                                  double value) const {
+  return value;
+}
+
+CSDMApproxCompleteWeight::CSDMApproxCompleteWeight(
+    const CSimilarityGraph& graph)
+    : CApproxCompleteWeight<CSDTypeTags>(graph),
+      m_offset(-ModelWeightThreshold()) {}
+
+double CSDMApproxCompleteWeight::Evaluate(const Kernel& kernel1,
+                                          const Kernel& kernel2) const {
+  const double w =
+      KernelKernelWeight(kernel1.m_cluster.m_members, kernel2.m_memberSet,
+                         kernel2.m_cluster.m_size);
+  return w - PairCount(kernel1.m_cluster.m_size, kernel2.m_cluster.m_size) *
+                 m_offset;
+}
+
+double CSDMApproxCompleteWeight::ResolveThreshold(const Kernels&,
+                                                  double value) const {
+  return value;
+}
+
+// ---------------------------------------------------------------------------
+// Mean-similarity evaluators (fingerprints)
+
+CFPEvalMeanSim::CFPEvalMeanSim(const CFPGraph& graph)
+    : CEvalUseGraph<CFPTypeTags>(graph) {}
+
+const CNormFP& CFPEvalMeanSim::FingerprintOf(unsigned int id) const {
+  return *m_graph->GetNormFP(m_graph->m_idToIndex[id]);
+}
+
+double CFPEvalMeanSim::MatesMean() const {
+  return ModelOf(*m_graph).GetDistrib(0)->GetExp();
+}
+
+double CFPEvalMeanSim::NonMatesMean() const {
+  return ModelOf(*m_graph).GetDistrib(1)->GetExp();
+}
+
+double CFPEvalMeanSim::WithinMeanSim(
+    const CKernels<CFPTypeTags>& kernels) const {
+  const CNormFP& first = *m_graph->GetNormFP(0);
+  const double s0 = first.Similarity(first);
+  double sum = 0.0;
+  unsigned long long divisor = 0;
+  const unsigned int n = static_cast<unsigned int>(m_graph->GetVerticesNum());
+  for (unsigned int i = 0; i < n; ++i) {
+    const unsigned int k = kernels.GetElementKernel(i);
+    if (k == CKernels<CFPTypeTags>::kNoKernel) continue;
+    const auto* kernel = kernels.GetKernelByIndex(k);
+    const unsigned int size = kernel->m_cluster.m_size;
+    const double sim =
+        kernel->m_cluster.GetCentroid().Similarity(*m_graph->GetNormFP(i));
+    sum += static_cast<double>(size) * sim - s0;
+    divisor += size - 1;
+  }
+  if (divisor == 0) return s0;
+  return sum / static_cast<double>(divisor);
+}
+
+double CFPEvalMeanSim::BetweenMeanSim(
+    const CKernels<CFPTypeTags>& kernels) const {
+  if (kernels.GetKernelsNum() < 2)
+    return CNormFP::GetSimilarityHandler()->GetMinSim();
+  const auto& list = kernels.GetKernelList();
+  double sum = 0.0;
+  double pairs = 0.0;
+  for (auto a = list.begin(); a != list.end(); ++a) {
+    auto b = a;
+    for (++b; b != list.end(); ++b) {
+      const double weight = PairCount(a->m_cluster.m_size, b->m_cluster.m_size);
+      sum += weight * a->m_cluster.GetCentroid().Similarity(
+                          b->m_cluster.GetCentroid());
+      pairs += weight;
+    }
+  }
+  return sum / pairs;
+}
+
+CFPAEvalMeanSim::CFPAEvalMeanSim(const CFPGraph& graph)
+    : CFPEvalMeanSim(graph) {}
+
+double CFPAEvalMeanSim::Evaluate(const Kernel& kernel, unsigned int id) const {
+  return kernel.m_cluster.GetCentroid().Similarity(FingerprintOf(id));
+}
+
+double CFPAEvalMeanSim::ResolveThreshold(const Kernels& kernels,
+                                         double value) const {
+  if (value == kMatesMeanMarker) return MatesMean();
+  if (value != kKernelStatsMarker) return value;
+  const double within = WithinMeanSim(kernels);
+  if (kernels.GetKernelsNum() >= 2) {
+    const double between = BetweenMeanSim(kernels);
+    if (between >= 0.0) return 0.5 * (within + between);
+  }
+  return 0.5 * within;
+}
+
+CFPREvalMeanSim::CFPREvalMeanSim(const CFPGraph& graph)
+    : CFPEvalMeanSim(graph) {}
+
+double CFPREvalMeanSim::Evaluate(const Kernel& kernel, unsigned int id) const {
+  const unsigned int size = kernel.m_cluster.m_size;
+  if (size <= 1) return vandrel::kLoneMemberScore;
+  const CNormFP& fp = FingerprintOf(id);
+  const CNormFP others(kernel.m_cluster.GetCentroid(), static_cast<int>(size),
+                       fp, -1);
+  return fp.Similarity(others);
+}
+
+double CFPREvalMeanSim::ResolveThreshold(const Kernels& kernels,
+                                         double value) const {
+  if (value == kMatesMeanMarker) return MatesMean();
+  if (value != kKernelStatsMarker) return value;
+  const double within = WithinMeanSim(kernels);
+  const double between = BetweenMeanSim(kernels);
+  return 0.9 * within + (1 - 0.9) * between;
+}
+
+CFPMEvalMeanSim::CFPMEvalMeanSim(const CFPGraph& graph)
+    : CFPEvalMeanSim(graph) {}
+
+double CFPMEvalMeanSim::Evaluate(const Kernel& kernel1,
+                                 const Kernel& kernel2) const {
+  return kernel1.m_cluster.GetCentroid().Similarity(
+      kernel2.m_cluster.GetCentroid());
+}
+
+double CFPMEvalMeanSim::ResolveThreshold(const Kernels&, double value) const {
+  if (value == kMatesMeanMarker) return MatesMean();
+  if (value == kMidMeansMarker) return 0.5 * (MatesMean() + NonMatesMean());
+  return value;
+}
+
+// ---------------------------------------------------------------------------
+
+template <class T>
+CEvaluatorSet<T> CreateEvaluators(const typename T::Graph& graph) {
+  CEvaluatorSet<T> set;
+  try {
+    set.m_adopt.reset(new typename T::AdoptEvaluatorImpl(graph));
+    set.m_reject.reset(new typename T::RejectEvaluatorImpl(graph));
+    set.m_merge.reset(new typename T::MergeEvaluatorImpl(graph));
+  } catch (const std::bad_alloc&) {
+    throw "CExecuter::CreateEvaluators - memory problem";
+  }
+  return set;
+}
+
+template CEvaluatorSet<CSDTypeTags> CreateEvaluators<CSDTypeTags>(
+    const CSimilarityGraph& graph);
+template CEvaluatorSet<CFPTypeTags> CreateEvaluators<CFPTypeTags>(
+    const CFPGraph& graph);
+
+#endif  // Kernels.h
+#endif  // SimilarityGraph.h && Fingerprint.h

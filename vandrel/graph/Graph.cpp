@@ -1,0 +1,444 @@
+// Graph, vertices and edges: adjacency bookkeeping with swap-with-last
+// removal, labels, layered breadth-first search, induced subgraphs and
+// re-indexing over shared vertices.  See Graph.h for the costs.
+
+#include "vandrel/graph/Graph.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+
+// ---------------------------------------------------------------- edge pool
+
+namespace vandrel {
+namespace {
+
+// Free-list allocator for edge objects: dense components hold millions of
+// edges, and they are created and destroyed in bulk.  Chunks are kept for
+// reuse for the life of the process.  Sanitizer builds use the global heap so
+// that use-after-free of an edge is still detected.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPoolEdges = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPoolEdges = false;
+#else
+constexpr bool kPoolEdges = true;
+#endif
+#else
+constexpr bool kPoolEdges = true;
+#endif
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+class EdgePool {
+public:
+  void* Allocate() {
+    if (m_free == nullptr) Refill();
+    FreeBlock* block = m_free;
+    m_free = block->next;
+    return block;
+  }
+  void Release(void* p) {
+    FreeBlock* block = static_cast<FreeBlock*>(p);
+    block->next = m_free;
+    m_free = block;
+  }
+
+private:
+  static constexpr size_t kBlock =
+      (sizeof(CEdge) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+  static constexpr size_t kPerChunk = 4096;
+
+  void Refill() {
+    char* chunk = static_cast<char*>(::operator new(kBlock * kPerChunk));
+    for (size_t i = kPerChunk; i-- > 0;) Release(chunk + i * kBlock);
+  }
+
+  FreeBlock* m_free = nullptr;
+};
+
+EdgePool& Pool() {
+  // Never destroyed: edges may outlive static destruction order.
+  static EdgePool* pool = new EdgePool();
+  return *pool;
+}
+
+}  // namespace
+}  // namespace vandrel
+
+void* CEdge::operator new(size_t size) {
+  if (!vandrel::kPoolEdges || size != sizeof(CEdge)) return ::operator new(size);
+  return vandrel::Pool().Allocate();
+}
+
+void CEdge::operator delete(void* p, size_t size) {
+  if (p == nullptr) return;
+  if (!vandrel::kPoolEdges || size != sizeof(CEdge)) {
+    ::operator delete(p);
+    return;
+  }
+  vandrel::Pool().Release(p);
+}
+
+// ---------------------------------------------------------------- CEdge
+
+CEdge::CEdge(CVertex* a, CVertex* b, double weight) : m_v1(nullptr), m_v2(nullptr), m_weight(weight), m_flow(0.0) {
+  m_slot[0] = m_slot[1] = -1;
+  if (a == nullptr || b == nullptr) throw "CEdge constructor - one (or two) vertex empty";
+  if (a == b) throw "CEdge constructor - self edge is illegal";
+  if (a->m_id >= b->m_id) {
+    m_v1 = b;
+    m_v2 = a;
+  } else {
+    m_v1 = a;
+    m_v2 = b;
+  }
+  m_v1->AddEdge(this);
+  try {
+    m_v2->AddEdge(this);
+  } catch (...) {
+    m_v1->RemoveEdge(this);
+    throw;
+  }
+}
+
+CEdge::~CEdge() {
+  if (m_v1 != nullptr) m_v1->RemoveEdge(this);
+  if (m_v2 != nullptr) m_v2->RemoveEdge(this);
+  m_v1 = nullptr;
+  m_v2 = nullptr;
+}
+
+// ---------------------------------------------------------------- CVertex
+
+CVertex::CVertex(const std::string* data, unsigned int id, size_t reserve0, size_t reserve1)
+    : m_data(data), m_id(id), m_weightSum(0.0), m_posEdgeCount(0), m_label(-1) {
+  m_edges[0].reserve(reserve0);
+  m_edges[1].reserve(reserve1);
+}
+
+CVertex::~CVertex() { DeleteEdges(); }
+
+void CVertex::SetLabel(int label) {
+  if (m_label != -1 && m_label != label) throw "CVertex::SetLabel - vertex already labeled differently";
+  if (label < 0) throw "CVertex::SetLabel - illegal label";
+  m_label = label;
+}
+
+void CVertex::AddEdge(CEdge* e) {
+  if (e == nullptr) throw "CVertex::AddEdge - No edge to add.";
+  const int list = (e->m_v1 != nullptr && e->m_v1->m_id == m_id) ? 0 : 1;
+  try {
+    m_edges[list].push_back(e);
+  } catch (const std::bad_alloc&) {
+    throw "CVertex::AddEdge - memory problem";
+  }
+  e->m_slot[list] = static_cast<int>(m_edges[list].size()) - 1;
+  m_weightSum += e->m_weight;
+  if (e->m_weight > 0) ++m_posEdgeCount;
+}
+
+CEdge* CVertex::FindEdge(const CVertex* other) const {
+  if (other == nullptr) throw "CVertex::FindEdge - one vertex is empty";
+  if (m_id < other->m_id) {
+    for (CEdge* e : m_edges[0])
+      if (e->m_v2 == other) return e;
+  } else {
+    for (CEdge* e : m_edges[1])
+      if (e->m_v1 == other) return e;
+  }
+  return nullptr;
+}
+
+int CVertex::LocateEdge(const CEdge* e, int list) const {
+  const std::vector<CEdge*>& edges = m_edges[list];
+  const int slot = e->m_slot[list];
+  if (slot >= 0 && slot < static_cast<int>(edges.size()) && edges[slot] == e) return slot;
+  // The remembered slot is stale only if the list was edited directly.
+  for (size_t k = 0; k < edges.size(); ++k)
+    if (edges[k] == e) return static_cast<int>(k);
+  return -1;
+}
+
+void CVertex::RemoveSlot(int list, int slot) {
+  std::vector<CEdge*>& edges = m_edges[list];
+  CEdge* last = edges.back();
+  edges[slot] = last;
+  last->m_slot[list] = slot;
+  edges.pop_back();
+}
+
+void CVertex::RemoveEdge(CEdge* e) {
+  if (e == nullptr) return;
+  const int list = (e->m_v1 != nullptr && e->m_v1->m_id == m_id) ? 0 : 1;
+  const int slot = LocateEdge(e, list);
+  if (slot < 0) return;
+  m_weightSum -= e->m_weight;
+  if (e->m_weight > 0) --m_posEdgeCount;
+  RemoveSlot(list, slot);
+  e->m_slot[list] = -1;
+}
+
+void CVertex::DeleteEdges() {
+  for (int list = 0; list < 2; ++list)
+    while (!m_edges[list].empty()) delete m_edges[list].back();
+  m_weightSum = 0.0;
+  m_posEdgeCount = 0;
+}
+
+void CVertex::DeleteEdgesUpTo(int list, double threshold) {
+  if (list != 0 && list != 1) throw "CVertex::DeleteEdgesUpTo - illegal list";
+  std::vector<CEdge*>& edges = m_edges[list];
+  size_t k = 0;
+  while (k < edges.size()) {
+    if (edges[k]->m_weight <= threshold)
+      delete edges[k];  // the list's last entry moves into slot k
+    else
+      ++k;
+  }
+}
+
+// ---------------------------------------------------------------- CGraph
+
+CGraph::CGraph() : m_ownsVertices(true) {}
+
+CGraph::CGraph(const CGraph& source, const std::vector<int>& indices) : m_ownsVertices(true) {
+  BuildInduced(source, indices);
+}
+
+CGraph::CGraph(const CGraph& source, const std::list<int>& indices) : m_ownsVertices(true) {
+  BuildInduced(source, std::vector<int>(indices.begin(), indices.end()));
+}
+
+void CGraph::BuildInduced(const CGraph& source, const std::vector<int>& indices) {
+  try {
+    const size_t n = indices.size();
+    m_vertices.reserve(n);
+    for (int index : indices) {
+      const CVertex* src = source.GetVByIndex(index);
+      if (src == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
+      CVertex* v = new CVertex(src->m_data, src->m_id, std::min(src->m_edges[0].size(), n),
+                               std::min(src->m_edges[1].size(), n));
+      m_vertices.push_back(v);
+      m_idToIndex[v->m_id] = static_cast<int>(m_vertices.size()) - 1;
+    }
+    for (size_t k = 0; k < n; ++k) {
+      const CVertex* src = source.m_vertices[indices[k]];
+      CVertex* v = m_vertices[k];
+      for (const CEdge* e : src->m_edges[0]) {
+        CHashIter<int> it = m_idToIndex.Find(e->m_v2->m_id);
+        if (it == m_idToIndex.End()) continue;
+        new CEdge(v, m_vertices[it.GetConstPointed().second], e->m_weight);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    DestroyOwned();
+    throw "CGraph constructor - Memory problems";
+  } catch (...) {
+    DestroyOwned();
+    throw;
+  }
+}
+
+CGraph::CGraph(CGraph& source) : m_ownsVertices(source.m_ownsVertices) {
+  try {
+    m_vertices.reserve(source.m_vertices.size());
+    for (CVertex* v : source.m_vertices) {
+      if (v == nullptr) continue;
+      m_vertices.push_back(v);
+      m_idToIndex[v->m_id] = static_cast<int>(m_vertices.size()) - 1;
+    }
+  } catch (const std::bad_alloc&) {
+    m_ownsVertices = false;
+    throw "CGraph constructor - Memory problems";
+  }
+  if (m_ownsVertices) {
+    source.m_ownsVertices = false;
+    ClearLabels();
+  }
+}
+
+CGraph::~CGraph() { DestroyOwned(); }
+
+void CGraph::DestroyOwned() {
+  if (!m_ownsVertices) return;
+  // Unlink every edge first so that deleting it needs no list search.
+  std::vector<CEdge*> edges;
+  edges.reserve(static_cast<size_t>(GetEdgesNum()));
+  for (CVertex* v : m_vertices) {
+    if (v == nullptr) continue;
+    edges.insert(edges.end(), v->m_edges[0].begin(), v->m_edges[0].end());
+  }
+  for (CVertex* v : m_vertices) {
+    if (v == nullptr) continue;
+    v->m_edges[0].clear();
+    v->m_edges[1].clear();
+  }
+  for (CEdge* e : edges) {
+    e->m_v1 = nullptr;
+    e->m_v2 = nullptr;
+    delete e;
+  }
+  for (CVertex* v : m_vertices) delete v;
+  m_vertices.clear();
+  m_idToIndex.Clear();
+}
+
+CVertex* CGraph::PushBackV(const std::string* data, unsigned int id) {
+  if (m_idToIndex.Contains(id)) throw "CGraph::PushBackV - id is already in graph";
+  try {
+    CVertex* v = new CVertex(data, id, 4, 4);
+    try {
+      m_vertices.push_back(v);
+    } catch (...) {
+      delete v;
+      throw;
+    }
+    m_idToIndex[id] = static_cast<int>(m_vertices.size()) - 1;
+    return v;
+  } catch (const std::bad_alloc&) {
+    throw "CGraph::PushBackV - Memory problems";
+  }
+}
+
+int CGraph::ID2Index(unsigned int id) const {
+  CHashIter<int> it = m_idToIndex.Find(id);
+  if (it == m_idToIndex.End()) throw "CGraph::ID2Index - id is not in graph";
+  return it.GetConstPointed().second;
+}
+
+CVertex* CGraph::GetVByIndex(int index) const {
+  if (static_cast<unsigned int>(index) >= m_vertices.size()) throw "CGraph::GetVByIndex - index is out of scope";
+  return m_vertices[index];
+}
+
+long long CGraph::GetEdgesNum() const {
+  long long count = 0;
+  for (const CVertex* v : m_vertices)
+    if (v != nullptr) count += static_cast<long long>(v->m_edges[0].size());
+  return count;
+}
+
+void CGraph::ClearLabels() {
+  for (CVertex* v : m_vertices)
+    if (v != nullptr) v->m_label = -1;
+}
+
+void CGraph::ClearFlows() {
+  for (CVertex* v : m_vertices) {
+    if (v == nullptr) continue;
+    for (CEdge* e : v->m_edges[0]) e->m_flow = 0.0;
+  }
+}
+
+CGraph::BFSResult CGraph::BFS(CVertex* start, int label, double minWeight, int maxDepth) {
+  if (start == nullptr) throw "CGraph::BFS - no start vertex";
+  try {
+    std::vector<CVertex*> current;
+    std::vector<CVertex*> next;
+    current.push_back(start);
+    start->SetLabel(label);
+    int depth = 0;
+    CVertex* lastLayerVertex = start;
+    size_t head = 0;
+    while (head < current.size()) {
+      CVertex* v = current[head];
+      for (CEdge* e : v->m_edges[0]) {
+        if (e->m_weight >= minWeight && e->m_v2->m_label != label) {
+          e->m_v2->SetLabel(label);
+          next.push_back(e->m_v2);
+        }
+      }
+      for (CEdge* e : v->m_edges[1]) {
+        if (e->m_weight >= minWeight && e->m_v1->m_label != label) {
+          e->m_v1->SetLabel(label);
+          next.push_back(e->m_v1);
+        }
+      }
+      ++head;
+      if (head == current.size() && !next.empty()) {
+        current.swap(next);
+        next.clear();
+        head = 0;
+        ++depth;
+        lastLayerVertex = current.front();
+        if (maxDepth > 0 && depth > maxDepth) break;
+      }
+    }
+    return BFSResult(depth, lastLayerVertex);
+  } catch (const std::bad_alloc&) {
+    throw "CGraph::BFS - Memory problems";
+  }
+}
+
+std::list<unsigned int> CGraph::GetIDsList() const {
+  std::list<unsigned int> ids;
+  for (const CVertex* v : m_vertices)
+    if (v != nullptr) ids.push_back(v->m_id);
+  return ids;
+}
+
+std::vector<unsigned int> CGraph::GetIDsVector() const {
+  std::vector<unsigned int> ids;
+  ids.reserve(m_vertices.size());
+  for (const CVertex* v : m_vertices)
+    if (v != nullptr) ids.push_back(v->m_id);
+  return ids;
+}
+
+void CGraph::RebuildIDHash() {
+  m_idToIndex = CIDHash<int>();
+  for (size_t k = 0; k < m_vertices.size(); ++k)
+    if (m_vertices[k] != nullptr) m_idToIndex[m_vertices[k]->m_id] = static_cast<int>(k);
+}
+
+std::list<unsigned int> CGraph::RemoveIsolatedVertices() {
+  std::list<unsigned int> removed;
+  std::vector<CVertex*> kept;
+  kept.reserve(m_vertices.size());
+  for (CVertex* v : m_vertices) {
+    if (v == nullptr) continue;
+    if (v->GetDegree() == 0) {
+      removed.push_back(v->m_id);
+      if (m_ownsVertices) delete v;
+    } else {
+      kept.push_back(v);
+    }
+  }
+  m_vertices.swap(kept);
+  RebuildIDHash();
+  return removed;
+}
+
+void CGraph::DeleteVertices(const std::list<int>& indices) {
+  DeleteVertices(std::vector<int>(indices.begin(), indices.end()));
+}
+
+void CGraph::DeleteVertices(const std::vector<int>& indices) {
+  for (int index : indices) {
+    CVertex* v = GetVByIndex(index);
+    if (v == nullptr) continue;
+    v->DeleteEdges();
+    m_idToIndex.Erase(v->m_id);
+    if (m_ownsVertices) delete v;
+    m_vertices[index] = nullptr;
+  }
+}
+
+CEdge* CGraph::MinWeightEdge() const {
+  CEdge* best = nullptr;
+  double bound = 1e8;
+  for (const CVertex* v : m_vertices) {
+    if (v == nullptr) continue;
+    for (CEdge* e : v->m_edges[0]) {
+      if (e->m_weight < bound) {
+        bound = e->m_weight;
+        best = e;
+      }
+    }
+  }
+  return best;
+}

@@ -1,0 +1,183 @@
+// Mates/non-mates model: reading and writing "<prefix>.distrib", the EM fit,
+// the log-likelihood ratio and its closed-form inverse, and the simulated
+// weight distributions (2 x 100000 draws and one O(n log n) sort each).
+#include "vandrel/stats/SimDistrib.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <new>
+
+#include "vandrel/stats/EM.h"
+
+namespace {
+
+std::string DistribPath(const std::string& prefix) { return prefix + ".distrib"; }
+
+}  // namespace
+
+CSimDistrib::CSimDistrib() = default;
+
+CSimDistrib::CSimDistrib(const std::string& prefix) {
+  std::ifstream in(DistribPath(prefix));
+  if (!in.is_open()) throw "CSimDistrib constructor - problems reading file";
+  std::string token;
+  if (!(in >> token)) throw "CSimDistrib constructor - problems reading file";
+  if (token != "P_MATES") throw "CSimDistrib constructor - illegal file format";
+  if (!(in >> m_pMates)) throw "CSimDistrib constructor - problems reading file";
+  in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  AllocateDistrib(in, 0);
+  AllocateDistrib(in, 1);
+  in.close();
+  CalcEvalPart();
+  SimulateWeights();
+}
+
+CSimDistrib::CSimDistrib(const std::vector<double>& sample, const CSimDistrib* start) {
+  if (start) {
+    m_pMates = start->m_pMates;
+    AllocateDistrib(*start->m_distribs[0], 0);
+    AllocateDistrib(*start->m_distribs[1], 1);
+  }
+  CEM em;
+  em.Run(sample, m_distribs[0], m_distribs[1], m_pMates);
+  CalcEvalPart();
+  SimulateWeights();
+}
+
+CSimDistrib::CSimDistrib(const CSimDistrib& other) { CopyFrom(other); }
+
+CSimDistrib& CSimDistrib::operator=(const CSimDistrib& other) {
+  if (this != &other) CopyFrom(other);
+  return *this;
+}
+
+CSimDistrib::~CSimDistrib() = default;
+
+void CSimDistrib::CopyFrom(const CSimDistrib& other) {
+  m_pMates = other.m_pMates;
+  for (int i = 0; i < 2; ++i) {
+    if (other.m_distribs[i])
+      AllocateDistrib(*other.m_distribs[i], i);
+    else
+      m_distribs[i].reset();
+    m_simWeights[i] = other.m_simWeights[i];
+    m_weightStds[i] = other.m_weightStds[i];
+    m_weightMeans[i] = other.m_weightMeans[i];
+  }
+  m_priorLogOdds = other.m_priorLogOdds;
+  m_c1 = other.m_c1;
+  m_c2 = other.m_c2;
+  m_c3 = other.m_c3;
+  m_c4 = other.m_c4;
+  m_c5 = other.m_c5;
+  m_weightTh = other.m_weightTh;
+}
+
+void CSimDistrib::AllocateDistrib(std::istream& in, int index) {
+  std::string type;
+  if (!(in >> type)) throw "CSimDistrib::AllocateDistrib - problems reading from file";
+  if (type != "NormDistrib") throw "CSimDistrib::AllocateDistrib - unknown distrib type";
+  try {
+    m_distribs[index].reset(new CNormDistrib(in));
+  } catch (const std::bad_alloc&) {
+    throw "CSimDistrib::AllocateDistrib - memory problems";
+  } catch (...) {
+    throw "CSimDistrib::AllocateDistrib - problems reading from file";
+  }
+}
+
+void CSimDistrib::AllocateDistrib(const CDistrib& source, int index) {
+  const CNormDistrib* norm = dynamic_cast<const CNormDistrib*>(&source);
+  if (!norm) throw "CSimDistrib::AllocateDistrib - unknown distrib type";
+  try {
+    m_distribs[index].reset(new CNormDistrib(*norm));
+  } catch (const std::bad_alloc&) {
+    throw "CSimDistrib::AllocateDistrib - memory problems";
+  }
+}
+
+void CSimDistrib::CalcEvalPart() {
+  if (!(m_pMates > 0.0 && m_pMates < 1.0)) throw "CSimDistrib::CalcEvalPart - illegal value for mates prob";
+  const double muT = m_distribs[0]->GetExp();
+  const double sdT = m_distribs[0]->GetStd();
+  const double muF = m_distribs[1]->GetExp();
+  const double sdF = m_distribs[1]->GetStd();
+  m_priorLogOdds = std::log(m_pMates / (1.0 - m_pMates));
+  m_c1 = std::log(sdF / sdT);
+  const double prodSd = sdT * sdF;
+  m_c2 = prodSd * prodSd;
+  const double muFsdT = muF * sdT;
+  const double muTsdF = muT * sdF;
+  m_c3 = muFsdT * muFsdT - muTsdF * muTsdF;
+  m_c4 = sdT * sdT - sdF * sdF;
+  m_c5 = -2.0 * (muF * (sdT * sdT) - muT * (sdF * sdF));
+}
+
+double CSimDistrib::CalcLogRatio(double x) const {
+  return m_distribs[0]->LogPdf(x) - m_distribs[1]->LogPdf(x);
+}
+
+std::vector<double> CSimDistrib::SolveLogRatio(double w) const {
+  std::vector<double> roots;
+  const double K = m_c3 - 2.0 * m_c2 * (w - m_c1);
+  if (m_c4 == 0) {
+    // Equal standard deviations: the ratio is linear in x.  With equal means
+    // too it is constant and no single value solves it.
+    if (m_c5 != 0) roots.push_back(-K / m_c5);
+    return roots;
+  }
+  const double D = m_c5 * m_c5 - 4.0 * m_c4 * K;
+  if (D == 0) {
+    roots.push_back(-m_c5 / (2.0 * m_c4));
+  } else if (D > 0) {
+    const double sqrtD = std::sqrt(D);
+    roots.push_back((sqrtD - m_c5) / (2.0 * m_c4));
+    roots.push_back((-m_c5 - sqrtD) / (2.0 * m_c4));
+  }
+  return roots;
+}
+
+void CSimDistrib::SimulateWeights() {
+  const double x0 = m_distribs[0]->GetExp() + 0.5 * m_distribs[0]->GetStd();
+  double sums[2] = {0.0, 0.0};
+  double sumsSq[2] = {0.0, 0.0};
+  for (int c = 0; c < 2; ++c) {
+    m_simWeights[c].clear();
+    m_simWeights[c].reserve(kSimDrawsNum);
+  }
+  // Draws alternate mates, non-mates, mates, ... from the one generator.
+  for (int round = 0; round < kSimDrawsNum; ++round) {
+    for (int c = 0; c < 2; ++c) {
+      const double w = CalcLogRatio(m_distribs[c]->Draw());
+      m_simWeights[c].push_back(w);
+      sums[c] += w;
+      sumsSq[c] += w * w;
+    }
+  }
+  for (int c = 0; c < 2; ++c) {
+    const double mean = sums[c] * 0.00001;
+    m_weightMeans[c] = mean;
+    m_weightStds[c] = std::sqrt((sumsSq[c] - mean * mean * 100000.0) * 1.000010000100001e-5);
+    std::sort(m_simWeights[c].begin(), m_simWeights[c].end());
+  }
+  m_weightTh = (m_priorLogOdds + CalcLogRatio(x0) < 0) ? -m_weightMeans[0] : m_priorLogOdds;
+}
+
+void CSimDistrib::Save(const std::string& prefix, bool overwrite) const {
+  const std::string path = DistribPath(prefix);
+  if (!overwrite && access(path.c_str(), F_OK) == 0) return;
+  std::ofstream out(path, std::ios::out | std::ios::trunc);
+  if (!out.is_open()) throw "CSimDistrib::Save - problems with outFile";
+  out << "P_MATES\t" << m_pMates << "\n";
+  for (int c = 0; c < 2; ++c) {
+    m_distribs[c]->WriteName(out);
+    m_distribs[c]->SaveParms(out);
+  }
+  out.close();
+  // A write that did not reach the disk is a failure, not a saved model.
+  if (out.fail()) throw "CSimDistrib::Save - problems with outFile";
+}
