@@ -133,8 +133,10 @@ public:
   std::list<unsigned int> GetIDsList() const;
   std::vector<unsigned int> GetIDsVector() const;
 
-  // Removes the vertices without any edge; returns their ids in index order.
-  std::list<unsigned int> RemoveIsolatedVertices();
+  // Removes the vertices without any edge (and null slots); the others are
+  // renumbered from 0 in their order.  Returns the removed ids in index
+  // order.  Virtual so that graphs with per-index data renumber it too.
+  virtual std::list<unsigned int> RemoveIsolatedVertices();
   // Deletes the listed vertices with their edges, leaving null slots.
   void DeleteVertices(const std::list<int>& indices);
   void DeleteVertices(const std::vector<int>& indices);

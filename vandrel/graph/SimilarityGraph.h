@@ -137,6 +137,9 @@ public:
   const CNormFP* GetNormFP(int index) const;
   const std::vector<const CNormFP*>& GetNormFPs() const { return m_normFPs; }
 
+  // Also drops the removed vertices' fingerprints, keeping the index match.
+  std::list<unsigned int> RemoveIsolatedVertices() override;
+
   std::vector<const CNormFP*> m_normFPs;  // not owned
 
 protected:

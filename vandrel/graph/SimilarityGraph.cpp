@@ -1,0 +1,338 @@
+// Similarity graphs built from similarity tables, their components, the
+// weight-threshold raise, the far-pair search and the kernel test.  See
+// SimilarityGraph.h for the costs.
+
+#include "vandrel/graph/SimilarityGraph.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/SimilarityData.h"
+#include "vandrel/mincut/MinCut.h"
+#include "vandrel/stats/SimDistrib.h"
+
+namespace {
+
+std::vector<int> ToVector(const std::list<int>& l) { return std::vector<int>(l.begin(), l.end()); }
+std::vector<unsigned int> ToVector(const std::list<unsigned int>& l) {
+  return std::vector<unsigned int>(l.begin(), l.end());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- CSimilarityGraph
+
+CSimilarityGraph::CSimilarityGraph() : CGraph() {}
+
+CSimilarityGraph::CSimilarityGraph(const CSimDistrib* model) : CGraph() {
+  if (model != nullptr) m_analyzer.Init(model);
+}
+
+CSimilarityGraph::CSimilarityGraph(const CSimilarityData& data, double simThreshold) : CGraph() {
+  BuildFromData(data, simThreshold, nullptr);
+}
+
+CSimilarityGraph::CSimilarityGraph(const CSimilarityData& data, double simThreshold,
+                                   const std::vector<unsigned int>& ids)
+    : CGraph() {
+  BuildFromData(data, simThreshold, &ids);
+}
+
+CSimilarityGraph::CSimilarityGraph(const CSimilarityData& data, double simThreshold,
+                                   const std::list<unsigned int>& ids)
+    : CGraph() {
+  const std::vector<unsigned int> v = ToVector(ids);
+  BuildFromData(data, simThreshold, &v);
+}
+
+CSimilarityGraph::CSimilarityGraph(const CSimilarityGraph& parent, const std::vector<int>& indices)
+    : CGraph(parent, indices), m_analyzer(parent.m_analyzer) {}
+
+CSimilarityGraph::CSimilarityGraph(const CSimilarityGraph& parent, const std::list<int>& indices)
+    : CGraph(parent, indices), m_analyzer(parent.m_analyzer) {}
+
+CSimilarityGraph::CSimilarityGraph(CSimilarityGraph* source) : CGraph(*source), m_analyzer(source->m_analyzer) {}
+
+CSimilarityGraph::~CSimilarityGraph() {}
+
+void CSimilarityGraph::BuildFromData(const CSimilarityData& data, double simThreshold,
+                                     const std::vector<unsigned int>* ids) {
+  const CSimDistrib* model = data.GetSimDistrib();
+  if (model == nullptr) throw "CSimilarityGraph constructor - similarity data has no model";
+  try {
+    m_analyzer.Init(model);
+    if (simThreshold != kNoSimThreshold) m_analyzer.SetWeightTh(simThreshold);
+
+    const std::vector<std::string>& names = data.GetNames();
+    const size_t namesNum = names.size();
+    const CIDHash<unsigned int>& idHash = data.GetIDHash();
+    // Element index -> vertex index (-1: element not in this graph).
+    std::vector<int> vertexOf(namesNum, -1);
+
+    if (ids == nullptr) {
+      // Every element; its id is the one the data maps to its index (a table
+      // without any id map covers all elements with id = index).
+      std::vector<unsigned int> idOf(namesNum, 0);
+      std::vector<bool> known(namesNum, idHash.Size() == 0);
+      if (idHash.Size() == 0)
+        for (size_t i = 0; i < namesNum; ++i) idOf[i] = static_cast<unsigned int>(i);
+      for (CHashIter<unsigned int> it = idHash.Begin(); it != idHash.End(); ++it) {
+        const CHashEntry<unsigned int>& entry = it.GetConstPointed();
+        if (entry.second < namesNum) {
+          idOf[entry.second] = entry.first;
+          known[entry.second] = true;
+        }
+      }
+      m_vertices.reserve(namesNum);
+      for (size_t i = 0; i < namesNum; ++i) {
+        const unsigned int index = static_cast<unsigned int>(i);
+        const unsigned int toBigger = data.GetSimValsNumToBigger(index);
+        const unsigned int toSmaller = data.GetSimValsNumToSmaller(index);
+        if (!known[i]) throw "CSimilarityGraph constructor - element index has no id";
+        if (m_idToIndex.Contains(idOf[i])) throw "CGraph::PushBackV - id is already in graph";
+        CVertex* v = new CVertex(&names[i], idOf[i], toBigger, toSmaller);
+        m_vertices.push_back(v);
+        m_idToIndex[idOf[i]] = static_cast<int>(i);
+        vertexOf[i] = static_cast<int>(i);
+      }
+    } else {
+      const size_t n = ids->size();
+      m_vertices.reserve(n);
+      for (unsigned int id : *ids) {
+        const unsigned int index = idHash[id];
+        const size_t toBigger = std::min<size_t>(data.GetSimValsNumToBigger(index), n);
+        const size_t toSmaller = std::min<size_t>(data.GetSimValsNumToSmaller(index), n);
+        if (index >= namesNum) throw "CSimilarityGraph constructor - name index is out of scope";
+        if (m_idToIndex.Contains(id)) throw "CGraph::PushBackV - id is already in graph";
+        CVertex* v = new CVertex(&names[index], id, toBigger, toSmaller);
+        m_vertices.push_back(v);
+        const int vertexIndex = static_cast<int>(m_vertices.size()) - 1;
+        m_idToIndex[id] = vertexIndex;
+        vertexOf[index] = vertexIndex;
+      }
+    }
+
+    // Edges in the data's storage order; a pair whose element is outside the
+    // graph (or outside the table) makes no edge.
+    for (const CSimilarityData::CElement& value : data.GetValues()) {
+      if (!(value.m_value > simThreshold)) continue;
+      if (value.m_first >= namesNum || value.m_second >= namesNum) {
+        if (ids == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
+        continue;
+      }
+      const int a = vertexOf[value.m_first];
+      const int b = vertexOf[value.m_second];
+      if (a < 0 || b < 0) continue;
+      new CEdge(m_vertices[a], m_vertices[b], model->CalcLogRatio(value.m_value));
+    }
+  } catch (const std::bad_alloc&) {
+    throw "CSimilarityGraph constructor - memory problem";
+  }
+}
+
+double CSimilarityGraph::Weight(double sim) const {
+  const CSimDistrib* model = m_analyzer.GetSimDistrib();
+  if (model == nullptr) throw "CSimilarityGraph::Weight - graph has no model";
+  return model->CalcLogRatio(sim);
+}
+
+bool CSimilarityGraph::RaiseWeightThreshold(double sim) {
+  const CSimDistrib* model = m_analyzer.GetSimDistrib();
+  if (model == nullptr) throw "CSimilarityGraph::RaiseWeightThreshold - graph has no model";
+  double w;
+  if (sim == kPriorWeightThreshold) {
+    const double pMates = model->GetPMates();
+    w = std::log((1.0 - pMates) / pMates);
+    w = std::min(w, model->GetWeightMean(0));
+  } else {
+    w = model->CalcLogRatio(sim);
+  }
+  if (w < 0) w = 0;
+  const double current = m_analyzer.GetWeightTh();
+  if (w > current) {
+    m_analyzer.SetWeightTh(w);
+    for (CVertex* v : m_vertices)
+      if (v != nullptr) v->DeleteEdgesUpTo(0, w);
+    return true;
+  }
+  return w == current;
+}
+
+// ---------------------------------------------------------------- CComponent
+
+CComponent::CComponent() : CSimilarityGraph(), m_farDepth(-1), m_farSource(nullptr), m_farSink(nullptr) {}
+
+CComponent::CComponent(const CSimilarityGraph& parent, const std::vector<int>& indices)
+    : CSimilarityGraph(parent, indices), m_farDepth(-1), m_farSource(nullptr), m_farSink(nullptr) {}
+
+CComponent::CComponent(const CSimilarityGraph& parent, const std::list<int>& indices)
+    : CSimilarityGraph(parent, indices), m_farDepth(-1), m_farSource(nullptr), m_farSink(nullptr) {}
+
+CComponent::CComponent(CSimilarityGraph* source)
+    : CSimilarityGraph(source), m_farDepth(-1), m_farSource(nullptr), m_farSink(nullptr) {}
+
+CComponent::~CComponent() { m_minCut.reset(); }
+
+void CComponent::CreateMinCut(bool allowNegative) {
+  try {
+    std::unique_ptr<CMinCut> cut(new CMinCut(this, allowNegative));
+    m_minCut = std::move(cut);
+  } catch (const std::bad_alloc&) {
+    throw "CComponent::CreateMinCut - memory problem";
+  }
+}
+
+CMinCut* CComponent::GetMinCut() const {
+  if (!m_minCut) throw "CComponent::GetMinCut - minCut was not created";
+  return m_minCut.get();
+}
+
+void CComponent::FindFarPair() {
+  m_farDepth = -1;
+  m_farSource = nullptr;
+  m_farSink = nullptr;
+  for (CVertex* v : m_vertices) {
+    if (m_farDepth > 2) break;
+    if (v == nullptr) continue;
+    ClearLabels();
+    const BFSResult r = BFS(v, 0, 2.0, 0);
+    if (r.first > m_farDepth) {
+      m_farDepth = r.first;
+      m_farSource = v;
+      m_farSink = r.second;
+    }
+  }
+}
+
+bool CComponent::IsKernel(double minPairWeight) {
+  const CSimDistrib* model = GetSimDistrib();
+  if (model == nullptr) throw "CComponent::IsKernel - component has no model";
+  if (!m_minCut) CreateMinCut(false);
+  const double pairs = static_cast<double>(m_minCut->CrossPairs());
+  const double expected = pairs * model->GetWeightMean(1) + 3.0 * std::sqrt(pairs) * model->GetWeightStd(1);
+  const double negModelTh = -model->GetWeightTh();
+  const double level = minPairWeight > negModelTh ? minPairWeight : negModelTh;
+  const double byLevel = pairs * level;
+  const double threshold = byLevel > expected ? byLevel : expected;
+  if (m_minCut->GetCompleteCutWeight() == 0) m_minCut->CalcCompleteWeight();
+  const double w = m_minCut->GetCompleteCutWeight();
+  if (m_farDepth < 0) FindFarPair();
+  if (w > threshold && m_farDepth <= 2) {
+    m_minCut->MakeSmallSide();
+    return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------- CFPGraph
+
+CFPGraph::CFPGraph() : CSimilarityGraph() {}
+
+CFPGraph::CFPGraph(const CSIMnFPData& fpData, double simThreshold, const std::vector<unsigned int>& ids)
+    : CSimilarityGraph(fpData, simThreshold, ids) {
+  AppendDataFPs(fpData, ids);
+}
+
+CFPGraph::CFPGraph(const CSIMnFPData& fpData, double simThreshold, const std::list<unsigned int>& ids)
+    : CSimilarityGraph(fpData, simThreshold, ids) {
+  AppendDataFPs(fpData, ToVector(ids));
+}
+
+CFPGraph::CFPGraph(const CSIMnFPData& fpData, double simThreshold) : CSimilarityGraph(fpData, simThreshold) {
+  // Vertex index = element index.
+  const CNormFPMtx& mtx = fpData.GetNormFPMtx();
+  try {
+    m_normFPs.reserve(m_vertices.size());
+    for (size_t i = 0; i < m_vertices.size(); ++i) m_normFPs.push_back(&mtx[static_cast<unsigned int>(i)]);
+  } catch (const std::bad_alloc&) {
+    throw "CFPGraph constructor - memory problem";
+  }
+}
+
+CFPGraph::CFPGraph(const CFPGraph& parent, const std::vector<int>& indices) : CSimilarityGraph(parent, indices) {
+  CopyParentFPs(parent, indices);
+}
+
+CFPGraph::CFPGraph(const CFPGraph& parent, const std::list<int>& indices) : CSimilarityGraph(parent, indices) {
+  CopyParentFPs(parent, ToVector(indices));
+}
+
+CFPGraph::CFPGraph(CFPGraph* source) : CSimilarityGraph(source) { CopySourceFPs(*source); }
+
+CFPGraph::~CFPGraph() {}
+
+void CFPGraph::AppendDataFPs(const CSIMnFPData& fpData, const std::vector<unsigned int>& ids) {
+  const CIDHash<unsigned int>& idHash = fpData.GetIDHash();
+  const CNormFPMtx& mtx = fpData.GetNormFPMtx();
+  try {
+    m_normFPs.reserve(m_normFPs.size() + ids.size());
+    for (unsigned int id : ids) m_normFPs.push_back(&mtx[idHash[id]]);
+  } catch (const std::bad_alloc&) {
+    throw "CFPGraph constructor - memory problem";
+  }
+}
+
+void CFPGraph::CopyParentFPs(const CFPGraph& parent, const std::vector<int>& indices) {
+  try {
+    m_normFPs.reserve(m_normFPs.size() + indices.size());
+    for (int index : indices) m_normFPs.push_back(parent.GetNormFP(index));
+  } catch (const std::bad_alloc&) {
+    throw "CFPGraph constructor - memory problem";
+  }
+}
+
+void CFPGraph::CopySourceFPs(const CFPGraph& source) {
+  try {
+    m_normFPs.reserve(m_normFPs.size() + m_vertices.size());
+    for (size_t k = 0; k < source.m_vertices.size(); ++k)
+      if (source.m_vertices[k] != nullptr) m_normFPs.push_back(source.GetNormFP(static_cast<int>(k)));
+  } catch (const std::bad_alloc&) {
+    throw "CFPGraph constructor - memory problem";
+  }
+}
+
+const CNormFP* CFPGraph::GetNormFP(int index) const {
+  if (static_cast<unsigned int>(index) >= m_normFPs.size()) throw "CFPGraph::GetNormFP - index is out of scope";
+  return m_normFPs[index];
+}
+
+std::list<unsigned int> CFPGraph::RemoveIsolatedVertices() {
+  std::vector<const CNormFP*> kept;
+  kept.reserve(m_normFPs.size());
+  for (size_t k = 0; k < m_vertices.size(); ++k) {
+    const CVertex* v = m_vertices[k];
+    if (v != nullptr && v->GetDegree() > 0) kept.push_back(GetNormFP(static_cast<int>(k)));
+  }
+  std::list<unsigned int> removed = CSimilarityGraph::RemoveIsolatedVertices();
+  m_normFPs.swap(kept);
+  return removed;
+}
+
+// ---------------------------------------------------------------- CFPComponent
+
+CFPComponent::CFPComponent(const CFPGraph& parent, const std::vector<int>& indices)
+    : CSimilarityGraph(parent, indices), CFPGraph(), CComponent() {
+  CopyParentFPs(parent, indices);
+}
+
+CFPComponent::CFPComponent(const CFPGraph& parent, const std::list<int>& indices)
+    : CSimilarityGraph(parent, indices), CFPGraph(), CComponent() {
+  CopyParentFPs(parent, ToVector(indices));
+}
+
+CFPComponent::CFPComponent(CFPGraph* source) : CSimilarityGraph(source), CFPGraph(), CComponent() {
+  CopySourceFPs(*source);
+}
+
+CFPComponent::~CFPComponent() {}
+
+void CFPComponent::CreateMinCut(bool allowNegative) {
+  try {
+    std::unique_ptr<CMinCut> cut(new CFPMinCut(this, allowNegative));
+    m_minCut = std::move(cut);
+  } catch (const std::bad_alloc&) {
+    throw "CComponent::CreateMinCut - memory problem";
+  }
+}
