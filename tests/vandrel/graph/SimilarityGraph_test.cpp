@@ -289,6 +289,73 @@ TEST(ComponentTest, FindFarPair) {
   }
 }
 
+// The far-pair search written plainly: one BFS per start vertex in index
+// order until some start reaches depth 3.
+struct FarPair {
+  int depth = -1;
+  CVertex* source = nullptr;
+  CVertex* sink = nullptr;
+};
+FarPair PlainFarPair(CGraph& g) {
+  FarPair best;
+  for (int i = 0; i < g.GetVerticesNum() && best.depth <= 2; ++i) {
+    CVertex* v = g.GetVByIndex(i);
+    if (v == nullptr) continue;
+    g.ClearLabels();
+    const CGraph::BFSResult r = g.BFS(v, 0, 2.0, 0);
+    if (r.first > best.depth) {
+      best.depth = r.first;
+      best.source = v;
+      best.sink = r.second;
+    }
+  }
+  return best;
+}
+
+TEST(ComponentTest, FindFarPairMatchesPlainSearchOnRandomGraphs) {
+  unsigned int state = 2024;
+  auto next = [&state]() {
+    state = state * 214013u + 2531011u;
+    return (state >> 16) & 0x7fff;
+  };
+  int deepSeen = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    const int n = 1 + static_cast<int>(next() % 40);
+    // Density from very sparse (long heavy paths) to nearly complete.
+    const int density = 1 + static_cast<int>(next() % 100);
+    std::vector<unsigned int> ids;
+    for (int i = 0; i < n; ++i) ids.push_back(static_cast<unsigned int>((i * 37 + trial) % 1000));
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    // Shuffle so that index order and id order differ.
+    for (size_t i = ids.size(); i > 1; --i) std::swap(ids[i - 1], ids[next() % i]);
+    std::vector<IdEdge> edges;
+    for (size_t i = 0; i < ids.size(); ++i)
+      for (size_t j = i + 1; j < ids.size(); ++j)
+        if (static_cast<int>(next() % 100) < density)
+          edges.push_back(IdEdge(ids[i], ids[j], static_cast<double>(next() % 40) / 10.0));
+    Built b = MakeComponent(ids, edges);
+    if (trial % 5 == 0 && ids.size() > 2) b.c->DeleteVertices(std::vector<int>{static_cast<int>(next() % ids.size())});
+    const FarPair want = PlainFarPair(*b.c);
+    std::vector<int> wantLabels;
+    for (int i = 0; i < b.c->GetVerticesNum(); ++i)
+      if (b.c->GetVByIndex(i)) wantLabels.push_back(b.c->GetVByIndex(i)->m_label);
+    b.c->ClearLabels();
+    b.c->FindFarPair();
+    ASSERT_EQ(b.c->GetFarDepth(), want.depth) << "trial " << trial;
+    ASSERT_EQ(b.c->GetFarSource(), want.source) << "trial " << trial;
+    ASSERT_EQ(b.c->GetFarSink(), want.sink) << "trial " << trial;
+    std::vector<int> gotLabels;
+    for (int i = 0; i < b.c->GetVerticesNum(); ++i)
+      if (b.c->GetVByIndex(i)) gotLabels.push_back(b.c->GetVByIndex(i)->m_label);
+    EXPECT_EQ(gotLabels, wantLabels) << "trial " << trial;
+    if (want.depth > 2) ++deepSeen;
+  }
+  // Both outcomes of the search occur in the sample.
+  EXPECT_GT(deepSeen, 10);
+  EXPECT_LT(deepSeen, 290);
+}
+
 // Kernel threshold from the model's statistics, written from its definition.
 double KernelThreshold(double pairs, double minPairWeight) {
   const CSimDistrib& m = Model();
