@@ -12,7 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "vandrel/data/FPData.h"
+#include "vandrel/data/SimDataTestUtil.h"
+#include "vandrel/data/SimilarityData.h"
 #include "vandrel/mincut/MinCut.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/Random.h"
 #include "vandrel/stats/SimDistrib.h"
 
 namespace {
@@ -96,6 +101,51 @@ TEST(FPGraphTest, FPComponentCreatesFPMinCut) {
   CComponent& asComponent = c;
   asComponent.CreateMinCut(false);
   EXPECT_NE(dynamic_cast<CFPMinCut*>(c.GetMinCut()), nullptr);
+}
+
+
+// Graphs built from fingerprint similarity tables: all elements and a listed
+// subset, each vertex pointing at its element's fingerprint in the table.
+TEST(FPGraphTest, BuiltFromFingerprintData) {
+  simdata_test::TempDir dir;
+  simdata_test::HandlerScope handler(true);
+  simdata_test::WriteOrig(dir / "fp", simdata_test::MakeProfiles(16, 10, 9));
+  vandrel::Srand(3);
+  CFPDataFileAnalyzer analyzer(dir / "fp");
+  const double th = 0.3;
+
+  CSIMnFPData all(analyzer, th);
+  CFPGraph g(all, th);
+  ASSERT_EQ(g.GetVerticesNum(), 16);
+  ASSERT_EQ(g.GetNormFPs().size(), 16u);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(g.GetVByIndex(i)->m_id, static_cast<unsigned int>(i));
+    EXPECT_EQ(g.GetNormFP(i), &all.GetNormFPMtx()[static_cast<unsigned int>(i)]);
+  }
+  long long stored = 0;
+  for (const CSimilarityData::CElement& e : all.GetValues()) {
+    if (!(e.m_value > th)) continue;
+    ++stored;
+    const CEdge* edge = g.GetVByIndex(static_cast<int>(e.m_first))->FindEdge(g.GetVByIndex(static_cast<int>(e.m_second)));
+    ASSERT_NE(edge, nullptr);
+    EXPECT_EQ(edge->m_weight, all.GetSimDistrib()->CalcLogRatio(e.m_value));
+  }
+  EXPECT_GT(stored, 0);
+  EXPECT_EQ(g.GetEdgesNum(), stored);
+  EXPECT_THROW_MSG(g.GetNormFP(16), "CFPGraph::GetNormFP - index is out of scope");
+
+  // A listed subset in list order (vertex index = list position).
+  const std::vector<unsigned int> ids{9, 2, 14, 5};
+  CFPGraph sub(all, th, ids);
+  EXPECT_EQ(sub.GetIDsVector(), ids);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(sub.GetNormFP(k), &all.GetNormFPMtx()[ids[k]]);
+  for (int a = 0; a < 4; ++a)
+    for (int b = a + 1; b < 4; ++b) {
+      const bool inFull = g.GetVByIndex(static_cast<int>(ids[a]))->FindEdge(g.GetVByIndex(static_cast<int>(ids[b]))) != nullptr;
+      EXPECT_EQ(sub.GetVByIndex(a)->FindEdge(sub.GetVByIndex(b)) != nullptr, inFull) << ids[a] << "-" << ids[b];
+    }
+  EXPECT_THROW_MSG(CFPGraph(all, th, std::vector<unsigned int>{3, 99}),
+                   "CIDHash::operator[] (const) - key does not exist in hash");
 }
 
 }  // namespace
