@@ -10,8 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/SimHandler.h"
+#include "vandrel/data/SimilarityData.h"
 #include "vandrel/graph/SimilarityGraph.h"
 #include "vandrel/solution/Cluster.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/NormDistrib.h"
 
 namespace {
 
@@ -148,6 +153,72 @@ TEST_F(SolutionTest, SaveToAMissingFolderFails) {
     FAIL() << "no failure";
   } catch (const char* m) {
     EXPECT_STREQ(m, "CSolution::Save - problems opening output file");
+  }
+}
+
+// A fingerprint graph over four elements (dot-product measure, length 2).
+class FPSolutionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFingerprintStateForTests();
+    m_handler.reset(new CDotProductSimHandler(new CMeanSqNorm(0), new CDotProductSim()));
+    CNormFP::SetSimilarityHandler(m_handler.get());
+    if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
+    const std::string prefix = ::testing::TempDir() + "fp_solution_data";
+    {
+      std::ofstream orig(prefix + ".orig");
+      orig << "4 2\nw 1 0\nx 0 1\ny 1 1\nz 2 1\n";
+      std::ofstream model(prefix + ".dp.distrib");
+      model << "P_MATES\t0.1\nNormDistrib\nEXP\t0.8\nSTD\t0.1\n"
+            << "NormDistrib\nEXP\t0.2\nSTD\t0.2\n";
+    }
+    std::remove((prefix + ".dp.sim").c_str());
+    m_analyzer.reset(new CFPDataFileAnalyzer(prefix));
+    m_data.reset(new CSIMnFPData(*m_analyzer, -1000000.0));
+    m_graph.reset(new CFPGraph(*m_data, -1000000.0));
+  }
+  void TearDown() override {
+    m_graph.reset();
+    m_data.reset();
+    m_analyzer.reset();
+    ResetFingerprintStateForTests();
+  }
+
+  std::unique_ptr<CSimilarityHandler> m_handler;
+  std::unique_ptr<CFPDataFileAnalyzer> m_analyzer;
+  std::unique_ptr<CSIMnFPData> m_data;
+  std::unique_ptr<CFPGraph> m_graph;
+};
+
+TEST_F(FPSolutionTest, CentroidsFollowTheClusterIndices) {
+  const CNormFP& w = *m_graph->GetNormFP(0);
+  const CNormFP& z = *m_graph->GetNormFP(3);
+  // The second input cluster is the larger one and becomes cluster 1.
+  CFPCluster small(IDs{3}, z);
+  CFPCluster large(IDs{0, 2}, w);
+  CFPSolution s({&small, &large}, *m_graph);
+  ASSERT_EQ(s.GetCentroids().size(), 2u);
+  EXPECT_EQ(s.GetCentroids()[0][0], w[0]);
+  EXPECT_EQ(s.GetCentroids()[0][1], w[1]);
+  EXPECT_EQ(s.GetCentroids()[1][0], z[0]);
+  EXPECT_EQ(s.GetCentroids()[1][1], z[1]);
+  EXPECT_EQ(s.GetNormFPs(), m_graph->m_normFPs);
+  std::vector<unsigned int> indices;
+  for (const auto& e : s.GetElements()) indices.push_back(e.GetClusterIndex());
+  EXPECT_EQ(indices, (std::vector<unsigned int>{1, 0, 1, 2}));
+  EXPECT_EQ(s.GetElements()[3].GetName(), "z");
+}
+
+TEST_F(FPSolutionTest, PlainClustersAreRejected) {
+  CFPCluster fp(IDs{0}, *m_graph->GetNormFP(0));
+  CCluster plain(IDs{1});
+  try {
+    CFPSolution s({&fp, &plain}, *m_graph);
+    FAIL() << "no failure";
+  } catch (const char* m) {
+    EXPECT_STREQ(m,
+                 "CFPSolution constructor - clusters are not of CFPCluster type, "
+                 "casting failed");
   }
 }
 
