@@ -117,10 +117,11 @@ TEST_F(EnrichmentRun, BothTestsOnTheScreenAndNoFileWithoutPath) {
 TEST_F(EnrichmentRun, Failures) {
   {
     tftest::Capture capture;
-    EXPECT_FALSE(run(0.3, false, {true, 4}, {false, 100000}, ""));
+    EXPECT_FALSE(run(0.3, false, {true, 4}, {false, 100000}, dir.file("bad_limit.txt")));
     EXPECT_EQ(capture.err(),
               "ERROR: Max. number of hits for hyper-geometric score must be 1-3.\n"
               "ERROR: Problems setting max-hits for hyper-geometric score.\n");
+    EXPECT_FALSE(tftest::fileExists(dir.file("bad_limit.txt")));
   }
   {
     tftest::Capture capture;
