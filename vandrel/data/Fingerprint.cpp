@@ -144,7 +144,9 @@ void CNormFPMtx::Insert(const CNormFP& fp) {
   if (!m_insertionAllowed) throw "CNormFPMtx::Insert - Insertion is illegal";
   try {
     auto copy = std::make_unique<CNormFP>(fp);
-    m_rows.reserve(m_fps.size() + 1);
+    // Geometric growth: reserving exactly one more slot per insertion made
+    // reading n fingerprints cost O(n^2) copies.
+    if (m_rows.capacity() < m_fps.size() + 1) m_rows.reserve(2 * (m_fps.size() + 1));
     m_fps.push_back(std::move(copy));
     m_rows.push_back(m_fps.back()->GetValues());
   } catch (const std::bad_alloc&) {

@@ -49,7 +49,6 @@ CSimilarityData::CSimilarityData(CSDDataFileAnalyzer& analyzer, double threshold
     throw "CSimilarityData constructor - memory problems";
   }
   ReadValsFile(analyzer.GetPrefix(), threshold);
-  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
 }
 
 CSimilarityData::~CSimilarityData() = default;
@@ -95,6 +94,9 @@ void CSimilarityData::ReadValsFile(const std::string& prefix, double threshold) 
   if (in.bad()) throw "CSimilarityData::ReadValsFile - problems reading file";
   m_names = std::move(names);
   m_counters.assign(m_names.size(), CValuesCounter());
+  // A whole file covers every element: id = index.
+  m_idToIndex.reset(new CIDHash<unsigned int>());
+  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
 
   // Values section.  A pair counts only at its first appearance within the
   // group of its first index: `seenIn[j]` holds the number (plus one) of the
@@ -251,9 +253,9 @@ CSIMnFPData::CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
   } else {
     m_names = fpData.GetNames();
     m_counters.assign(total, CValuesCounter());
+    for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
     CreateValsNDistrib(threshold, model);
   }
-  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
 }
 
 CSIMnFPData::~CSIMnFPData() = default;

@@ -69,7 +69,8 @@ class CSimilarityData {
   CSimilarityData& operator=(const CSimilarityData&) = delete;
   virtual ~CSimilarityData();
 
-  // Reads a whole `<prefix>.sim` file (names and values above `threshold`).
+  // Reads a whole `<prefix>.sim` file (names and values above `threshold`);
+  // the id map becomes id = index for every name.
   void ReadValsFile(const std::string& prefix, double threshold);
 
   // Writes `<prefix>.sim` (unless `overwrite` is false and it exists), then

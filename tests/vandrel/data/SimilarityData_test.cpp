@@ -95,6 +95,7 @@ TEST(SimilarityDataReadValsFile, AppliesTheReadingRulesWithLfAndCrlf) {
     EXPECT_EQ(d.GetNames(), (std::vector<std::string>{"n0", "n1", "n2", "n3", "n4", "n5", "n6"}));
     EXPECT_EQ(Stored(d), expected);
     ExpectCountersMatch(d);
+    for (unsigned k = 0; k < 7; ++k) EXPECT_EQ(d.GetIDHash()[k], k);
     EXPECT_EQ(d.GetSimValsNumToBigger(0), 2u);
     EXPECT_EQ(d.GetSimValsNumToSmaller(3), 2u);
   }
