@@ -41,8 +41,11 @@ def make_matrix(genes, conditions, groups, noise_fraction, spread, seed):
     # Sizes 1..groups weighted so that groups differ in size (about 1:3).
     weights = [1.0 + 2.0 * k / max(1, groups - 1) for k in range(groups)]
     total_w = sum(weights)
-    sizes = [int(planted * w / total_w) for w in weights]
-    sizes[-1] += planted - sum(sizes)
+    bounds, acc = [0], 0.0
+    for w in weights:
+        acc += w
+        bounds.append(int(round(planted * acc / total_w)))
+    sizes = [bounds[k + 1] - bounds[k] for k in range(groups)]
     labels = []
     for g, size in enumerate(sizes, start=1):
         labels += [g] * size

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "vandrel/data/SimHandler.h"
+#include "vandrel/run/AtomicFile.h"
 
 namespace {
 
@@ -172,13 +173,16 @@ void CNormFPMtx::SimilarityRow(unsigned int i, unsigned int first, double* out) 
 void CNormFPMtx::Save(const std::string& pathPrefix, bool overwrite) const {
   const std::string path = pathPrefix + ".fpn";
   if (!overwrite && FileExists(path)) return;
-  std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (!out.is_open()) throw "CNormFPMtx::Save - problems opening out file";
+  // Written beside the target and renamed into place when complete.
+  vandrel::CAtomicFile file(path);
+  if (!file.IsOpen()) throw "CNormFPMtx::Save - problems opening out file";
+  std::ofstream& out = file.Stream();
   out << Size() << '\t' << CFingerprint::GetLength() << '\n';
   for (const auto& fp : m_fps) {
     fp->Save(out);
     out << '\n';
   }
+  if (!file.Commit()) throw "CNormFPMtx::Save - problems opening out file";
 }
 
 void ResetFingerprintStateForTests() {

@@ -109,7 +109,7 @@ class CSIMnFPData : public CSimilarityData {
   // fingerprints: the listed elements (in list order), their values
   // computed and a model fitted for them.  Otherwise all elements: a copy of
   // the analyzer's model, values read from `<input prefix><suffix>.sim` when
-  // that file exists, else computed.
+  // that file exists and lists the same elements, else computed.
   CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
               const std::vector<unsigned int>& ids = {});
   ~CSIMnFPData() override;
@@ -129,4 +129,7 @@ class CSIMnFPData : public CSimilarityData {
 
  private:
   std::unique_ptr<CNormFPMtx> m_normFPs;
+  // The cached `.sim` found for all elements listed other elements: saving
+  // replaces it (and its model and `.fpn`) whatever the overwrite flag.
+  bool m_replaceCache = false;
 };

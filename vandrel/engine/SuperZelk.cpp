@@ -1,22 +1,27 @@
-// Placeholder engine facade: the clustering engine is not part of this
-// build yet.  Construction announces preprocessing and then fails, so a run
-// ends with the program's failure status instead of a made-up result.
+// The engine facade seen by the program manager: creates the executer of
+// the data type and forwards to it.
 #include "vandrel/engine/SuperZelk.h"
 
-#include <iostream>
+#include <new>
 
-CSuperZelk::CSuperZelk(int /*dataType*/, const char* /*inputPrefix*/) : m_executer(nullptr) {
-  std::cout << "Preprocessing the data ..." << std::endl;
-  throw "CSuperZelk constructor - clustering engine not available";
+#include "vandrel/engine/Executer.h"
+
+CSuperZelk::CSuperZelk(int dataType, const char* inputPrefix) : m_executer(nullptr) {
+  try {
+    if (dataType == 0)
+      m_executer = new CExecuter<CSDExtendedTypeTags>(inputPrefix);
+    else
+      m_executer = new CExecuter<CFPExtendedTypeTags>(inputPrefix);
+  } catch (const std::bad_alloc&) {
+    throw "CSuperZelk constructor - memory problem";
+  }
 }
 
-// The constructor never completes, so there is never an executer to delete.
-CSuperZelk::~CSuperZelk() = default;
+CSuperZelk::~CSuperZelk() { delete m_executer; }
 
-void CSuperZelk::Run(double, double, double, double, int) {
-  throw "CSuperZelk::Run - clustering engine not available";
+void CSuperZelk::Run(double adoptTh, double rejectTh, double mergeTh, double homogeneity,
+                     int clustersNum) {
+  m_executer->Run(adoptTh, rejectTh, mergeTh, homogeneity, clustersNum);
 }
 
-CSolution* CSuperZelk::GetSolution() {
-  throw "CSuperZelk executer - no Run action preformed yet";
-}
+CSolution* CSuperZelk::GetSolution() { return m_executer->GetSolution(); }

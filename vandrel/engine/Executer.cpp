@@ -1,0 +1,401 @@
+#include "vandrel/engine/Executer.h"
+
+#include <iostream>
+#include <new>
+
+#include "vandrel/data/SimilarityData.h"
+#include "vandrel/graph/SimilarityGraph.h"
+#include "vandrel/run/AnalysisFile.h"
+#include "vandrel/solution/Cluster.h"
+#include "vandrel/solution/Solution.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/NormDistrib.h"
+#include "vandrel/stats/SimDistrib.h"
+
+namespace {
+
+constexpr unsigned int kSimilarPairsWanted = 1000000;
+constexpr unsigned int kMinScreenSize = 250;
+constexpr unsigned int kMinSuperCompSize = 14;   // smaller components: final singletons
+constexpr unsigned int kMinSplitPieceSize = 15;  // smaller split pieces: retried later
+constexpr unsigned int kMaxSuperCompSize = 2000;
+constexpr double kAllEdges = -1000000.0;
+constexpr double kKeepAllValues = -10000000.0;
+constexpr double kAutoAdoptTh = -9999999.0;
+constexpr double kEveryPairMerges = -100000000.0;
+
+const CSimDistrib& ModelOf(const CDataFileAnalyzer& analyzer) {
+  return *analyzer.GetSimDistrib();
+}
+
+}  // namespace
+
+template <class T>
+bool CExecuter<T>::s_initialized = false;
+
+template <class T>
+CExecuter<T>::CExecuter(const char* inputPrefix) : m_inputPrefix(inputPrefix) {
+  if (!s_initialized) {
+    CNormDistrib::InitManyDraws();
+    CComp2Screened<Basic>::SetMinScreenSize(kMinScreenSize);
+    s_initialized = true;
+  }
+  std::cout << "Preprocessing the data ..." << std::endl;
+  try {
+    m_analyzer.reset(new Analyzer(m_inputPrefix));
+  } catch (const std::bad_alloc&) {
+    throw "CSuperZelk constructor - memory problem";
+  }
+  m_simTh = m_analyzer->CalcSimTh(kSimilarPairsWanted);
+}
+
+template <class T>
+CExecuter<T>::~CExecuter() {
+  // Solution, kernels and graphs refer to the similarity data: drop them first.
+  m_solution.reset();
+  m_kernels.reset();
+  m_graph.reset();
+  m_simData.reset();
+  m_analyzer.reset();
+}
+
+template <class T>
+CSolution* CExecuter<T>::GetSolution() {
+  if (!m_solution) throw "CSuperZelk executer - no Run action preformed yet";
+  return m_solution.get();
+}
+
+template <class T>
+void CExecuter<T>::PrintProgress(unsigned int clustered, unsigned int total) const {
+  // An empty data set has nothing left to place.
+  const unsigned int percent = total == 0 ? 100u : clustered * 100u / total;
+  std::cout << "Finished " << percent << " % of main part ..." << std::endl;
+}
+
+template <class T>
+void CExecuter<T>::BuildSimData() {
+  try {
+    if constexpr (Basic::kIsFP) {
+      m_simData.reset(new CSIMnFPData(*m_analyzer, m_simTh));
+    } else {
+      m_simData.reset(new CSimilarityData());
+      m_simData->SetSimDistrib(std::make_unique<CSimDistrib>(ModelOf(*m_analyzer)));
+      m_simData->ReadValsFile(m_analyzer->GetPrefix(), m_simTh);
+    }
+  } catch (const std::bad_alloc&) {
+    throw "CSimilarityData constructor - memory problem";
+  }
+  m_simData->Save(m_analyzer->GetPrefix(), false);
+}
+
+template <class T>
+typename T::Graph* CExecuter<T>::NewFullGraph(double threshold) {
+  try {
+    return new Graph(*m_simData, threshold);
+  } catch (const std::bad_alloc&) {
+    throw "CExecuter::Run - memory problem";
+  }
+}
+
+template <class T>
+typename T::Graph* CExecuter<T>::NewGraph(double threshold, const IDList& ids) {
+  try {
+    return new Graph(*m_simData, threshold, ids);
+  } catch (const std::bad_alloc&) {
+    throw "CExecuter::Run - memory problem";
+  }
+}
+
+template <class T>
+typename T::SimData* CExecuter<T>::NewSubsetData(const std::vector<unsigned int>& ids) {
+  try {
+    return new SimData(*m_analyzer, kKeepAllValues, ids);
+  } catch (const std::bad_alloc&) {
+    throw "CSimilarityData constructor - memory problem";
+  }
+}
+
+template <class T>
+void CExecuter<T>::HandleVerySmallComps(const Component& component, unsigned int* passSize) {
+  IDList ids;
+  try {
+    ids = component.GetIDsList();
+  } catch (const std::bad_alloc&) {
+    throw "CSuperZelk executer ::HandleVerySmallComps - memory problem";
+  }
+  *passSize -= static_cast<unsigned int>(ids.size());
+  m_singletons.splice(m_singletons.end(), ids);
+}
+
+template <class T>
+void CExecuter<T>::CreateSuperCompsIDsLists(const COwningHandle<Component>& handle, double t,
+                                            double d) {
+  COwningHandle<Component> component(handle);
+  const unsigned int n = static_cast<unsigned int>(component->GetVerticesNum());
+  try {
+    if (n < kMinSplitPieceSize) {
+      IDList ids = component->GetIDsList();
+      m_remained.splice(m_remained.end(), ids);
+      return;
+    }
+    if (n <= kMaxSuperCompSize) {
+      m_superComps.push_back(component->GetIDsVector());
+      m_superCompIsWhole.push_back(false);
+      return;
+    }
+  } catch (const std::bad_alloc&) {
+    throw "CExecuter::CreateSuperCompsIDsLists - memory problems";
+  }
+
+  const CSimDistrib& model = *component->GetSimDistrib();
+  const double r = model.GetDistrib(0)->LogPdf(t) - model.GetDistrib(1)->LogPdf(t);
+  if (t < 0.0 || r < component->GetWeightTh()) {
+    // Too weakly separated to split by threshold: keep the screened core.
+    try {
+      CComp2Screened<Basic> screened(component);
+      IDList out = screened.GetScreenedIDs();
+      m_remained.splice(m_remained.end(), out);
+      COwningHandle<Graph> core = screened.TakeScreenedGraph();
+      m_superComps.push_back(core->GetIDsVector());
+      m_superCompIsWhole.push_back(false);
+    } catch (const std::bad_alloc&) {
+      throw "CSuperZelk executer :: CreateSuperCompsIDsLists - memory problem";
+    }
+    return;
+  }
+
+  std::unique_ptr<CGraph2Components<Basic>> pieces;
+  try {
+    pieces.reset(new CGraph2Components<Basic>(COwningHandle<Graph>(component), t));
+  } catch (const std::bad_alloc&) {
+    throw "CSuperZelk executer :: CreateSuperCompsIDsLists - memory problem";
+  }
+  const unsigned int num = pieces->GetComponentsNum();
+  const double next = num > 0.2 * n ? -1.0 : t + d;
+  for (unsigned int i = 0; i < num; ++i) CreateSuperCompsIDsLists(pieces->TakeComponent(i), next, d);
+}
+
+template <class T>
+void CExecuter<T>::RunSuperComponent(std::size_t k, double adoptTh, double rejectTh,
+                                     double mergeTh, double homogeneity,
+                                     unsigned int* clustered) {
+  std::unique_ptr<SimData> data(NewSubsetData(m_superComps[k]));
+  std::unique_ptr<Graph> graph;
+  try {
+    graph.reset(new Graph(*data, kAllEdges));
+  } catch (const std::bad_alloc&) {
+    throw "CExecuter::Run - memory problem";
+  }
+  const unsigned int n = static_cast<unsigned int>(graph->GetVerticesNum());
+  CAnalysisFile::Write("\n+++++++++++++++\nSuper component ", static_cast<unsigned int>(k + 1),
+                       ", size = ", n);
+  *clustered += n;
+
+  CFullZelk<T> fullZelk(graph.get());
+  {
+    CEvaluatorSet<Basic> evaluators = CreateEvaluators<Basic>(*graph);
+    CAdoptBest<Basic> adopter(evaluators.m_adopt.get());
+    CRejectWorst<Basic> rejector(evaluators.m_reject.get());
+    CMergeBest<Basic> merger(evaluators.m_merge.get());
+    fullZelk.Run(adopter, adoptTh, rejector, rejectTh, merger, mergeTh, homogeneity);
+  }
+  *clustered -= fullZelk.GetSingletonsNum();
+
+  // AddResults.
+  IDList leftover;
+  try {
+    leftover = fullZelk.GetSingletons();
+  } catch (const std::bad_alloc&) {
+    throw "CExecuter::AddResults - memory problem";
+  }
+  if (leftover.size() == n && m_superCompIsWhole[k])
+    m_singletons.splice(m_singletons.end(), leftover);
+  else
+    m_remained.splice(m_remained.end(), leftover);
+  for (const auto& kernel : fullZelk.GetKernels().GetKernelList()) {
+    CAnalysisFile::Write("\nSuperZelk cluster : size = ", kernel.Size(), ", ");
+    m_kernelsIDs.push_back(kernel.Members());
+  }
+}
+
+template <class T>
+void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double homogeneity,
+                       int clustersNum) {
+  m_solution.reset();
+  m_kernels.reset();
+  m_graph.reset();
+  m_kernelsIDs.clear();
+
+  std::cout << "Reading Data and preforming algorithm initializations ..." << std::endl;
+  if (!m_simData) BuildSimData();
+
+  const CSimDistrib& model = ModelOf(*m_analyzer);
+  const double matesMean = model.GetDistrib(0)->GetExp();
+  const double g = matesMean > m_simTh ? matesMean : m_simTh;
+  std::unique_ptr<Graph> passGraph(NewFullGraph(g));
+
+  const unsigned int total = static_cast<unsigned int>(passGraph->GetVerticesNum());
+  unsigned int clustered = 0;
+  const double d = 0.05 * (model.GetDistrib(0)->GetStd() + model.GetDistrib(1)->GetStd()) / 2.0;
+  const double t1 = g + d;
+
+  for (;;) {
+    unsigned int passSize = static_cast<unsigned int>(passGraph->GetVerticesNum());
+    m_remained.clear();
+    m_superCompIsWhole.clear();
+    m_superComps.clear();
+
+    {
+      std::unique_ptr<CGraph2Components<Basic>> components;
+      try {
+        components.reset(
+            new CGraph2Components<Basic>(COwningHandle<Graph>(passGraph.release()), kAllEdges));
+      } catch (const std::bad_alloc&) {
+        throw "CSuperZelk executer :: Run - memory problem";
+      }
+      for (unsigned int i = 0; i < components->GetComponentsNum(); ++i) {
+        COwningHandle<Component> component = components->TakeComponent(i);
+        const unsigned int n = static_cast<unsigned int>(component->GetVerticesNum());
+        if (n < kMinSuperCompSize) {
+          HandleVerySmallComps(*component, &passSize);
+        } else if (n <= kMaxSuperCompSize) {
+          m_superComps.push_back(component->GetIDsVector());
+          m_superCompIsWhole.push_back(true);
+        } else {
+          CreateSuperCompsIDsLists(component, t1, d);
+        }
+      }
+    }
+
+    CAnalysisFile::Write("\nFound ", static_cast<unsigned int>(m_superComps.size()),
+                         " super components, ", Unplaced(), " singletons\n");
+
+    for (std::size_t k = 0; k < m_superComps.size(); ++k) {
+      RunSuperComponent(k, adoptTh, rejectTh, mergeTh, homogeneity, &clustered);
+      PrintProgress(clustered, total);
+    }
+
+    m_graph.reset(NewFullGraph(m_simTh));
+    try {
+      m_kernels.reset(new Kernels(m_graph.get()));
+    } catch (const std::bad_alloc&) {
+      throw "CExecuter::Run - memory problem";
+    }
+    for (const IDList& ids : m_kernelsIDs) m_kernels->InsertIDs(ids);
+
+    RefineKernels(adoptTh, rejectTh, mergeTh, 0, 1.0);
+
+    clustered = total - Unplaced();
+    PrintProgress(clustered, total);
+
+    if (m_remained.empty() || m_remained.size() == passSize) break;
+    m_kernelsIDs = m_kernels->GetKernelIDsLists();
+    m_kernels.reset();
+    m_graph.reset();
+    passGraph.reset(NewGraph(g, m_remained));
+  }
+
+  std::cout << "Finished 100 % of main part ..." << std::endl;
+  RefineKernels(kAutoAdoptTh, rejectTh, mergeTh, clustersNum, homogeneity);
+  CAnalysisFile::Write("\n\n--->Super Zelk finished\nKernels num = ", m_kernels->GetKernelsNum(),
+                       ", Singletons num = ", Unplaced(), "\n");
+
+  std::vector<const CCluster*> clusters;
+  for (const auto& kernel : m_kernels->GetKernelList()) clusters.push_back(&kernel.m_cluster);
+  try {
+    m_solution.reset(new Solution(clusters, *m_graph));
+  } catch (const std::bad_alloc&) {
+    throw "CSuperZelk::Run - memory problem";
+  }
+}
+
+template <class T>
+void CExecuter<T>::RefineKernels(double a, double rejectTh, double mergeTh, int clustersNum,
+                                 double h) {
+  CAnalysisFile::Write("\n\n--->Full Zelk on super components finished\nKernels num = ",
+                       m_kernels->GetKernelsNum(), ", Singletons num = ", Unplaced());
+
+  CEvaluatorSet<Basic> evaluators = CreateEvaluators<Basic>(*m_graph);
+  CAdoptEvery<Basic> adopter(evaluators.m_adopt.get());
+  CRejectEvery<Basic> rejector(evaluators.m_reject.get());
+  (void)rejector;  // no stage drives rejection; the strategy exists for symmetry
+
+  const bool supplied = h > 0.0 && h < 1.0;
+  if (!supplied) h = ModelOf(*m_analyzer).GetDistrib(0)->GetExp();
+
+  if (a == kAutoAdoptTh) {
+    if (!supplied) {
+      CMergeBest<Basic> merger(evaluators.m_merge.get());
+      CAnalysisFile::Write("\n--->SuperZelk Merging");
+      if (clustersNum != 0) {
+        merger.MergeAll(*m_kernels, kEveryPairMerges, clustersNum);
+      } else {
+        const double theta = evaluators.m_merge->ResolveThreshold(*m_kernels, mergeTh);
+        merger.MergeAll(*m_kernels, theta, 1);
+      }
+    }
+    CAnalysisFile::Write("\n--->SuperZelk Optimize Threshold\n");
+    a = AdjustThresholds(*evaluators.m_adopt, a, *evaluators.m_reject, rejectTh,
+                         *evaluators.m_merge, h);
+    if (supplied) {
+      CAnalysisFile::Write("\n--->SuperZelk Merging");
+      CMergeBest<Basic> merger(evaluators.m_merge.get());
+      merger.MergeAll(*m_kernels, a);
+    }
+  }
+
+  CAnalysisFile::Write("\n--->SuperZelk Adoption");
+  for (;;) {
+    const unsigned int before = Unplaced();
+    adopter.AdoptAll(*m_kernels, m_singletons, a);
+    adopter.AdoptAll(*m_kernels, m_remained, a);
+    const unsigned int after = Unplaced();
+    if (after == 0 || after == before) break;
+  }
+}
+
+template <class T>
+double CExecuter<T>::AdjustThresholds(CAdoptEvaluator<Basic>& adopt, double a,
+                                      CRejectEvaluator<Basic>& /*reject*/, double /*rejectTh*/,
+                                      CMergeEvaluator<Basic>& merge, double h) {
+  if constexpr (!Basic::kIsFP) {
+    (void)adopt;
+    (void)a;
+    (void)merge;
+    (void)h;
+    return m_simData->GetSimDistrib()->GetWeightTh();
+  } else {
+    IDList unassigned;
+    try {
+      unassigned = m_singletons;
+      unassigned.insert(unassigned.end(), m_remained.begin(), m_remained.end());
+    } catch (const std::bad_alloc&) {
+      throw "Super Zelk executer :: AdjustThresholds - memory problem";
+    }
+    if (m_kernels->GetKernelsNum() < 2) return 0.0;
+
+    const CFPEvalMeanSim& stats = dynamic_cast<const CFPEvalMeanSim&>(merge);
+    const double w = stats.WithinMeanSim(*m_kernels);
+    const double b = stats.BetweenMeanSim(*m_kernels);
+    const double lo = b > 0.0 ? b : 0.0;
+    if (w < h) return h;
+    if (lo >= w) return 0.0;
+
+    const double step = (w - lo) * 0.1;
+    double t = lo;
+    for (;;) {
+      Kernels trial(*m_kernels);
+      IDList trialUnassigned = unassigned;
+      CMergeBest<Basic> merger(&merge);
+      merger.MergeAll(trial, merge.ResolveThreshold(trial, t), 1);
+      CAdoptEvery<Basic> adopter(&adopt);
+      adopter.AdoptAll(trial, trialUnassigned, t);
+      const double q = stats.WithinMeanSim(trial);
+      if (t + step >= w || q >= h) return t;
+      t = t + step;
+    }
+  }
+}
+
+template class CExecuter<CSDExtendedTypeTags>;
+template class CExecuter<CFPExtendedTypeTags>;
