@@ -400,7 +400,7 @@ SDRun RunWithSDEvaluators(const CSimDistrib& model, std::uint32_t seed, bool cac
 }
 }  // namespace
 
-TEST(SDEvaluatorsTest, CachedPassesMatchPlainPassesWithTheRealScores) {
+TEST(MergerWithSDEvaluatorsTest, CachedPassesMatchPlainPassesWithTheRealScores) {
   const std::string prefix = ::testing::TempDir() + "kernels_merger_model";
   {
     std::ofstream out(prefix + ".distrib");
