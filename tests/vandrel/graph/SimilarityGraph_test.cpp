@@ -2,6 +2,7 @@
 // the far-pair search, the kernel test and the fingerprint bookkeeping of
 // FP graphs and components.
 
+#include <unistd.h>
 #include "vandrel/graph/SimilarityGraph.h"
 
 #include <gtest/gtest.h>
@@ -41,17 +42,19 @@ double LogRatio(double x) {
          (x - kMuF) * (x - kMuF) / (2 * kSdF * kSdF);
 }
 
+std::unique_ptr<CSimDistrib> MakeModel(double pMates, double muT, double sdT, double muF, double sdF) {
+  const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_graph_model";
+  std::ofstream out(prefix + ".distrib");
+  out << "P_MATES\t" << pMates << "\nNormDistrib\nEXP\t" << muT << "\nSTD\t" << sdT << "\nNormDistrib\nEXP\t" << muF
+      << "\nSTD\t" << sdF << "\n";
+  out.close();
+  std::unique_ptr<CSimDistrib> model(new CSimDistrib(prefix));
+  std::remove((prefix + ".distrib").c_str());
+  return model;
+}
+
 const CSimDistrib& Model() {
-  static std::unique_ptr<CSimDistrib> model;
-  if (!model) {
-    const std::string prefix = ::testing::TempDir() + "graph_model";
-    std::ofstream out(prefix + ".distrib");
-    out << "P_MATES\t" << kPMates << "\nNormDistrib\nEXP\t" << kMuT << "\nSTD\t" << kSdT << "\nNormDistrib\nEXP\t"
-        << kMuF << "\nSTD\t" << kSdF << "\n";
-    out.close();
-    model.reset(new CSimDistrib(prefix));
-    std::remove((prefix + ".distrib").c_str());
-  }
+  static std::unique_ptr<CSimDistrib> model = MakeModel(kPMates, kMuT, kSdT, kMuF, kSdF);
   return *model;
 }
 
@@ -233,9 +236,10 @@ struct Built {
   std::unique_ptr<CSimilarityGraph> g;
   std::unique_ptr<CComponent> c;
 };
-Built MakeComponent(const std::vector<unsigned int>& ids, const std::vector<IdEdge>& edges) {
+Built MakeComponent(const std::vector<unsigned int>& ids, const std::vector<IdEdge>& edges,
+                    const CSimDistrib* model = &Model()) {
   Built b;
-  b.g.reset(new CSimilarityGraph(&Model()));
+  b.g.reset(new CSimilarityGraph(model));
   for (unsigned int id : ids) b.g->PushBackV(nullptr, id);
   for (const IdEdge& e : edges)
     new CEdge(b.g->GetVByIndex(b.g->ID2Index(std::get<0>(e))), b.g->GetVByIndex(b.g->ID2Index(std::get<1>(e))),
@@ -357,8 +361,7 @@ TEST(ComponentTest, FindFarPairMatchesPlainSearchOnRandomGraphs) {
 }
 
 // Kernel threshold from the model's statistics, written from its definition.
-double KernelThreshold(double pairs, double minPairWeight) {
-  const CSimDistrib& m = Model();
+double KernelThreshold(double pairs, double minPairWeight, const CSimDistrib& m = Model()) {
   const double expected = pairs * m.GetWeightMean(1) + 3.0 * std::sqrt(pairs) * m.GetWeightStd(1);
   const double level = std::max(minPairWeight, -m.GetWeightTh());
   return std::max(pairs * level, expected);
@@ -411,6 +414,28 @@ TEST(ComponentTest, IsKernelComparesCompleteCutWeightWithThreshold) {
     if (got) {
       EXPECT_EQ(b.c->GetMinCut()->GetSmallPartIndices(), (std::list<int>{1}));
     }
+  }
+}
+
+TEST(ComponentTest, IsKernelExpectedNonMatesWeightCanBind) {
+  // Overlapping components and a high prior: the model's weight threshold c
+  // is large, so -c is far below the expected weight of 4 non-mate pairs,
+  // which then decides.  Vertex 10's four edges carry a quarter of the
+  // expected weight plus or minus a margin; the other edges are heavy.
+  std::unique_ptr<CSimDistrib> model = MakeModel(0.99, 0.1, 1.0, 0.0, 1.0);
+  const double expected = 4 * model->GetWeightMean(1) + 3.0 * std::sqrt(4.0) * model->GetWeightStd(1);
+  ASSERT_GT(expected, 4 * -model->GetWeightTh());
+  ASSERT_GT(expected, 4 * -1e7);
+  const std::vector<unsigned int> ids{10, 11, 12, 13, 14};
+  for (double margin : {0.01, -0.01}) {
+    std::vector<IdEdge> edges;
+    for (size_t i = 0; i < ids.size(); ++i)
+      for (size_t j = i + 1; j < ids.size(); ++j)
+        edges.push_back(IdEdge(ids[i], ids[j], i == 0 ? expected / 4 + margin : 50.0));
+    Built b = MakeComponent(ids, edges, model.get());
+    EXPECT_EQ(b.c->IsKernel(-1e7), margin > 0) << "margin " << margin;
+    EXPECT_EQ(b.c->GetMinCut()->CrossPairs(), 4);
+    EXPECT_NEAR(b.c->GetMinCut()->GetCompleteCutWeight(), expected + 4 * margin, 1e-9);
   }
 }
 

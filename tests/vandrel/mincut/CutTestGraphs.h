@@ -2,6 +2,7 @@
 // Small graphs for the minimum-cut tests, and independent reference
 // computations over them (exhaustive cuts, plain augmenting-path max flow).
 
+#include <algorithm>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -85,6 +86,45 @@ inline double BruteForceMinCut(int n, const std::vector<WEdge>& edges) {
     for (const WEdge& e : edges)
       if (((mask >> e.a) & 1u) != ((mask >> e.b) & 1u)) sum += e.w;
     if (sum < best) best = sum;
+  }
+  return best;
+}
+
+// Stoer-Wagner minimum cut value (non-negative weights), for graphs too
+// large to enumerate.
+inline double StoerWagner(int n, const std::vector<WEdge>& edges) {
+  std::vector<std::vector<double>> w(n, std::vector<double>(n, 0.0));
+  for (const WEdge& e : edges) {
+    w[e.a][e.b] += e.w;
+    w[e.b][e.a] += e.w;
+  }
+  std::vector<int> alive;
+  for (int i = 0; i < n; ++i) alive.push_back(i);
+  double best = 1e300;
+  while (alive.size() > 1) {
+    const size_t m = alive.size();
+    std::vector<double> key(m, 0.0);
+    std::vector<bool> added(m, false);
+    int prev = -1, last = -1;
+    for (size_t step = 0; step < m; ++step) {
+      int pick = -1;
+      for (size_t i = 0; i < m; ++i)
+        if (!added[i] && (pick < 0 || key[i] > key[pick])) pick = static_cast<int>(i);
+      added[pick] = true;
+      prev = last;
+      last = pick;
+      if (step + 1 == m) best = std::min(best, key[pick]);
+      for (size_t i = 0; i < m; ++i)
+        if (!added[i]) key[i] += w[alive[pick]][alive[i]];
+    }
+    // Merge the last vertex into the one before it.
+    const int a = alive[prev], b = alive[last];
+    for (int i = 0; i < n; ++i) {
+      w[a][i] += w[b][i];
+      w[i][a] = w[a][i];
+    }
+    w[a][a] = 0.0;
+    alive.erase(alive.begin() + last);
   }
   return best;
 }
