@@ -18,19 +18,17 @@ namespace tfenrich {
 
 namespace {
 
-// Holds the redirected stream files and gives the process streams back when
-// the run ends, whichever way it ends.
+// Holds the redirected stream files and gives the streams of the run's
+// start (standard output and error in the program) back when the run ends,
+// whichever way it ends.
 class Redirection {
  public:
-  Redirection() {
-    setMsgStream(stdout);
-    setErrStream(stderr);
-  }
+  Redirection() : startMsg_(msgStream()), startErr_(errStream()) {}
   ~Redirection() {
     std::fflush(msgStream());
     std::fflush(errStream());
-    setMsgStream(stdout);
-    setErrStream(stderr);
+    setMsgStream(startMsg_);
+    setErrStream(startErr_);
     if (errFile_ != nullptr && errFile_ != msgFile_) std::fclose(errFile_);
     if (msgFile_ != nullptr) std::fclose(msgFile_);
   }
@@ -54,6 +52,8 @@ class Redirection {
   }
 
  private:
+  FILE* startMsg_;
+  FILE* startErr_;
   FILE* msgFile_ = nullptr;
   FILE* errFile_ = nullptr;
   std::string msgPath_;
@@ -91,7 +91,7 @@ int runProgram(int argc, const char* const* argv) {
   Redirection streams;
   const char* program = argc > 0 ? argv[0] : "tfenrich";
   if (argc < 2) {
-    std::fprintf(stderr, "ERROR: No command-line parameters.\n");
+    err("ERROR: No command-line parameters.\n");
     return 1;
   }
 
@@ -107,7 +107,7 @@ int runProgram(int argc, const char* const* argv) {
     return 1;
   }
   if (s.hasStderr && !streams.redirectErrors(s.stderrFile)) {
-    std::fprintf(stderr, "ERROR: Can't write to stderr file '%s'.\n", s.stderrFile.c_str());
+    err("ERROR: Can't write to stderr file '%s'.\n", s.stderrFile.c_str());
     return 1;
   }
   if (s.help || s.h || s.fpFile.empty() || s.tarFile.empty()) {

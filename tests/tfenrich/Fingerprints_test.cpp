@@ -1,0 +1,274 @@
+#include "tfenrich/Fingerprints.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace {
+
+using tfenrich::FingerprintMatrix;
+using tfenrich::LocationInfo;
+using tfenrich::NamedIdSet;
+using tfenrich::StringHash;
+
+// Gene layout with UpstreamEnd 999 (TSS 1000) and the CDS at 1100..2100.
+std::string gene(const std::string& id = "1") {
+  return "LLid=" + id +
+         " orgDBsym=SYM TranscriptId=NM_1 chr=chr1 Location=100 Strand=1 GeneLength=2100 "
+         "nExons=2 UpstreamStart=1 UpstreamEnd=999 Exon1Start=1000 Exon1End=1199 "
+         "Intron1Start=1200 Intron1End=1599 Exon2Start=1600 Exon2End=1699 Intron2Start=1700 "
+         "Intron2End=1999 CdsStart=1100 CdsEnd=2100";
+}
+
+struct Promoter {
+  std::string name;
+  std::vector<std::string> words;
+};
+
+std::string fpText(const std::vector<std::pair<std::string, std::string>>& tfs,
+                   const std::vector<Promoter>& promoters) {
+  std::string text = std::to_string(tfs.size()) + " PWMs:\n";
+  for (const auto& tf : tfs) {
+    text += " " + tf.first + " ; threshold: 0.85 ; species: " + tf.second + "\n";
+  }
+  text += std::to_string(promoters.size()) + " fingerprints:\n";
+  for (const Promoter& p : promoters) {
+    text += p.name + " " + gene() + "\n";
+    for (const std::string& w : p.words) text += w + " ";
+    text += "\n";
+  }
+  return text;
+}
+
+class FpFile : public ::testing::Test {
+ protected:
+  bool read(const std::string& text, int maxHits = 9, const char* regions = "+all",
+            int from = -999999, int to = 999999) {
+    LocationInfo location;
+    EXPECT_TRUE(tfenrich::setLocationInfo(location, from, to, regions));
+    return tfenrich::readFingerprints(dir.write("fp.txt", text).c_str(), pwmFilter, bgFilter,
+                                      tfs, promoters, matrix, location, maxHits);
+  }
+  tftest::TempDir dir;
+  const StringHash* pwmFilter = nullptr;
+  const StringHash* bgFilter = nullptr;
+  NamedIdSet tfs, promoters;
+  FingerprintMatrix matrix;
+};
+
+TEST_F(FpFile, HitsAndScoresOfValueWords) {
+  tftest::Capture capture;
+  ASSERT_TRUE(read(fpText({{"E2F_01", "human"}, {"NFKB", "mouse"}, {"SP1", "rat"}},
+                          {{"GENE_A", {"-/500", "120,340,560/1000", "5/0"}},
+                           {"GENE_B", {"1,2,3,4/10", "-/1", "-7/20"}}}),
+                   2));
+  EXPECT_EQ(capture.err(), "");
+  ASSERT_EQ(tfs.count(), 3);
+  EXPECT_STREQ(tfs.nameOf(0), "E2F_01(human)");
+  EXPECT_STREQ(tfs.nameOf(2), "SP1(rat)");
+  ASSERT_EQ(promoters.count(), 2);
+  EXPECT_EQ(matrix.rowsUsed(), 2);
+  EXPECT_EQ(promoters.idOf("GENE_B"), 1);
+
+  const struct {
+    int row, col, hits, length;
+    double score;
+  } expected[] = {
+      {0, 0, 0, 500, 0.05 / 500.5},
+      {0, 1, 2, 1000, 2.05 / 1000.5},  // 3 hits capped at 2
+      {0, 2, 1, 0, 0.0},               // no effective length: score 0
+      {1, 0, 2, 10, 2.05 / 10.5},
+      {1, 1, 0, 1, 0.05 / 1.5},
+      {1, 2, 1, 20, 1.05 / 20.5},      // a negative position is still a position
+  };
+  for (const auto& e : expected) {
+    EXPECT_EQ(matrix.hits(e.row, e.col), e.hits) << e.row << "," << e.col;
+    EXPECT_EQ(matrix.length(e.row, e.col), e.length) << e.row << "," << e.col;
+    EXPECT_DOUBLE_EQ(matrix.score(e.row, e.col), e.score) << e.row << "," << e.col;
+  }
+}
+
+TEST_F(FpFile, UncappedCountAndLocationFilter) {
+  ASSERT_TRUE(read(fpText({{"T", "s"}}, {{"P", {"120,340,560/1000"}}}), 9));
+  EXPECT_EQ(matrix.hits(0, 0), 3);
+  EXPECT_DOUBLE_EQ(matrix.score(0, 0), 3.05 / 1000.5);
+  // TSS is 1000: range -500...0 keeps 500 and 1000 but not 499.
+  ASSERT_TRUE(read(fpText({{"T", "s"}}, {{"P", {"499,500,1000,1001/100"}}}), 9, "+all", -500, 0));
+  EXPECT_EQ(matrix.hits(0, 0), 2);
+  // "+all,-cds" drops the CDS 1100..2100.
+  ASSERT_TRUE(read(fpText({{"T", "s"}}, {{"P", {"1099,1100,2100,2101/100"}}}), 9, "+all,-cds"));
+  EXPECT_EQ(matrix.hits(0, 0), 2);
+}
+
+TEST_F(FpFile, PwmFilterSkipsColumnsButStillChecksTheirWords) {
+  StringHash pwms;
+  ASSERT_TRUE(pwms.init(6017));
+  ASSERT_TRUE(pwms.insert("B", nullptr));
+  pwmFilter = &pwms;
+  tftest::Capture capture;
+  ASSERT_TRUE(read(fpText({{"A", "x"}, {"B", "y"}, {"C", "z"}},
+                          {{"P1", {"1,2/10", "3/10", "bad,list/10"}}})));
+  ASSERT_EQ(tfs.count(), 1);
+  EXPECT_STREQ(tfs.nameOf(0), "B(y)");
+  EXPECT_EQ(matrix.hits(0, 0), 1);
+  EXPECT_EQ(capture.err(), "");
+  // A skipped TF's word must still hold "/" and a numeric length.
+  EXPECT_FALSE(read(fpText({{"A", "x"}, {"B", "y"}}, {{"P1", {"1,2", "3/10"}}})));
+  EXPECT_EQ(capture.err(),
+            "ERROR: Can't find effective length for TF #0 in fingerprint of P1 in fp file.\n");
+}
+
+TEST_F(FpFile, BgFilterSkipsPromotersButReadsTheirRecords) {
+  StringHash bg;
+  ASSERT_TRUE(bg.init(120017));
+  ASSERT_TRUE(bg.insert("P2", nullptr));
+  ASSERT_TRUE(bg.insert("P9", nullptr));
+  bgFilter = &bg;
+  ASSERT_TRUE(read(fpText({{"T", "s"}}, {{"P1", {"1/10"}}, {"P2", {"1,2/10"}}, {"P3", {"-/5"}}})));
+  ASSERT_EQ(promoters.count(), 1);
+  EXPECT_EQ(matrix.rowsUsed(), 1);
+  EXPECT_EQ(promoters.idOf("P2"), 0);
+  EXPECT_EQ(matrix.hits(0, 0), 2);
+  EXPECT_EQ(promoters.idOf("P1"), -1);
+  tftest::Capture capture;
+  EXPECT_FALSE(read(fpText({{"T", "s"}}, {{"P1", {"1x/"}}, {"P2", {"1/10"}}})));
+  EXPECT_EQ(capture.err(),
+            "ERROR: Can't read effective length for TF #0 in fingerprint of P1 in fp file.\n");
+}
+
+TEST_F(FpFile, SpeciesSuffixOnlyWhenTheNameStaysWithin200) {
+  tftest::Capture capture;
+  const std::string fits(193, 'n'), tooLong(194, 'n');
+  ASSERT_TRUE(read(fpText({{fits, "human"}, {tooLong, "human"}}, {{"P", {"-/1", "-/1"}}})));
+  EXPECT_EQ(std::string(tfs.nameOf(0)), fits + "(human)");
+  EXPECT_EQ(std::string(tfs.nameOf(1)), tooLong);
+  EXPECT_EQ(capture.err(),
+            "WARNING: Can't add species info to TF name (" + tooLong + ") - too long.\n");
+}
+
+TEST_F(FpFile, LayoutIsFreeFormat) {
+  // Line breaks and blank runs are interchangeable; CRLF reads like LF.
+  const std::string text = "2 PWMs:\r\n A ; threshold: 0.5 ; species: h\r\n B ;\r\nthreshold: "
+                           "1e-2 ; species: m 1 fingerprints: P " + gene() +
+                           "\r\n 5/9\r\n\r\n-/7\r\n";
+  ASSERT_TRUE(read(text));
+  EXPECT_STREQ(tfs.nameOf(1), "B(m)");
+  EXPECT_EQ(matrix.hits(0, 0), 1);
+  EXPECT_EQ(matrix.length(0, 1), 7);
+}
+
+TEST_F(FpFile, DeclaredCounts) {
+  std::vector<std::pair<std::string, std::string>> many;
+  std::vector<std::string> words;
+  for (int t = 0; t < 2001; ++t) {
+    many.push_back({"TF" + std::to_string(t), "h"});
+    words.push_back("-/1");
+  }
+  tftest::Capture capture;
+  EXPECT_FALSE(read(fpText(many, {{"P", words}})));
+  EXPECT_EQ(capture.err(), "ERROR: Bad number of TFs (2001) in fp file.\n");
+  many.pop_back();
+  words.pop_back();
+  ASSERT_TRUE(read(fpText(many, {{"P", words}})));
+  EXPECT_EQ(tfs.count(), 2000);
+  EXPECT_STREQ(tfs.nameOf(1999), "TF1999(h)");
+}
+
+TEST_F(FpFile, ReaderErrors) {
+  const std::string g = gene();
+  const struct {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {"", "ERROR: Bad number of TFs (-1) in fp file.\n"},
+      {"0 PWMs:\n", "ERROR: Bad number of TFs (0) in fp file.\n"},
+      {"x PWMs:\n", "ERROR: Bad number of TFs (-1) in fp file.\n"},
+      {"1 TFs:\n A ; threshold: 1 ; species: h\n", "ERROR: Bad number of TFs (1) in fp file.\n"},
+      {"2 PWMs:\n A ; threshold: 1 ; species: h\n B ; threshold: x ; species: h\n",
+       "ERROR: Bad TF id/threshold/species (#1: B) in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; kind: h\n",
+       "ERROR: Bad TF id/threshold/species (#0: A) in fp file.\n"},
+      {"2 PWMs:\n A ; threshold: 1 ; species: h\n A ; threshold: 1 ; species: h\n",
+       "ERROR: 'A(h)' is already in the set.\nERROR: Couldn't add TF id (#1: A(h)) to set.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n0 fingerprints:\n",
+       "ERROR: Bad number of promoters (0) in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n40001 fingerprints:\n",
+       "ERROR: Bad number of promoters (40001) in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n2 fingerprints:\nP " + g + " 1/2\n",
+       "ERROR: Bad promoter id (#1: ) in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n2 fingerprints:\nP " + g + " 1/2\nP " + g +
+           " 1/2\n",
+       "ERROR: 'P' is already in the set.\nERROR: Couldn't add promoter id (#1: P) to set.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP LLid=1 orgDBsym=S\n",
+       "ERROR: Can't read gene information of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " +
+           std::string(g).replace(g.find("CdsEnd=2100"), 11, "CdsEnd=x") + " 1/2\n",
+       "ERROR: Can't read gene information of P in fp file.\n"},
+      {"2 PWMs:\n A ; threshold: 1 ; species: h\n B ; threshold: 1 ; species: h\n"
+       "1 fingerprints:\nP " + g + " 1/2\n",
+       "ERROR: Can't read value #1 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " 12\n",
+       "ERROR: Can't find effective length for TF #0 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " 12/abc\n",
+       "ERROR: Can't read effective length for TF #0 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " 10,x,30/100\n",
+       "ERROR: Can't read hit location #1 of TF #0 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " /100\n",
+       "ERROR: Can't read hit location #0 of TF #0 in fingerprint of P in fp file.\n"},
+      // Words above the fixed limits are refused by the step that reads them.
+      {"1 PWMs:\n " + std::string(201, 'T') + " ; threshold: 1 ; species: h\n",
+       "ERROR: Bad TF id/threshold/species (#0: " + std::string(200, 'T') + ") in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\n" + std::string(201, 'P') +
+           " " + g + " 1/2\n",
+       "ERROR: Bad promoter id (#0: " + std::string(200, 'P') + ") in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " +
+           std::string(g).replace(g.find("SYM"), 3, std::string(200, 'S')) + " 1/2\n",
+       "ERROR: Can't read gene information of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " " +
+           std::string(869, '1') + "/10\n",  // 872 characters
+       "ERROR: Can't read value #0 in fingerprint of P in fp file.\n"},
+  };
+  for (const auto& c : cases) {
+    tftest::Capture capture;
+    EXPECT_FALSE(read(c.text)) << c.text.substr(0, 300);
+    EXPECT_EQ(capture.err(), c.error) << c.text.substr(0, 300);
+  }
+  tftest::Capture capture;
+  LocationInfo location;
+  EXPECT_FALSE(tfenrich::readFingerprints(dir.file("none.txt").c_str(), nullptr, nullptr, tfs,
+                                          promoters, matrix, location, 9));
+  EXPECT_EQ(capture.err(), "ERROR: Can't read fp file '" + dir.file("none.txt") + "'.\n");
+}
+
+TEST_F(FpFile, LongestAcceptedWords) {
+  // A value word of 871 characters and a gene text field of 199 are read.
+  const std::string word = "1," + std::string(865, '0') + "1/10";  // 871 characters
+  ASSERT_EQ(word.size(), 871u);
+  const std::string g = gene();
+  const std::string text = "1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " +
+                           std::string(g).replace(g.find("SYM"), 3, std::string(199, 'S')) +
+                           " " + word + "\n";
+  ASSERT_TRUE(read(text));
+  EXPECT_EQ(matrix.hits(0, 0), 2);
+}
+
+TEST(FingerprintMatrixTable, EntriesReadZeroUntilSet) {
+  FingerprintMatrix m;
+  ASSERT_TRUE(m.init(3, 4));
+  EXPECT_EQ(m.columnCount(), 3);
+  EXPECT_EQ(m.rowCount(), 4);
+  EXPECT_EQ(m.hits(2, 1), 0);
+  ASSERT_TRUE(m.set(2, 1, 0.5, 4, 7));
+  EXPECT_EQ(m.hits(2, 1), 4);
+  EXPECT_EQ(m.length(2, 1), 7);
+  EXPECT_DOUBLE_EQ(m.score(2, 1), 0.5);
+  EXPECT_EQ(m.hits(2, 0), 0);
+  EXPECT_FALSE(m.set(4, 0, 1.0, 1, 1));
+  EXPECT_FALSE(m.set(0, 3, 1.0, 1, 1));
+}
+
+}  // namespace

@@ -1,0 +1,360 @@
+#include "tfenrich/Scores.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "tfenrich/Enrichment.h"
+#include "tfenrich/Random.h"
+
+namespace {
+
+using tfenrich::calcHyperGeometricScore;
+using tfenrich::lchoose;
+
+double lchooseByGamma(int n, int k) {
+  return std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0);
+}
+
+TEST(Lchoose, ExactBranchMatchesLgamma) {
+  const int cases[][2] = {{5, 2},  {10, 1},   {40, 20},   {41, 20}, {1000, 3},
+                          {1000, 980}, {1000, 997}, {60, 40}, {21, 20}, {2, 1}};
+  for (const auto& c : cases) {
+    EXPECT_NEAR(lchoose(c[0], c[1]), lchooseByGamma(c[0], c[1]), 1e-9 * (1 + lchooseByGamma(c[0], c[1])))
+        << c[0] << " " << c[1];
+  }
+  EXPECT_NEAR(lchoose(5, 2), std::log(10.0), 1e-12);
+  EXPECT_EQ(lchoose(7, 0), 0.0);
+  EXPECT_EQ(lchoose(7, 7), 0.0);
+  EXPECT_EQ(lchoose(0, 0), 0.0);
+}
+
+TEST(Lchoose, StirlingBranchHasStirlingsError) {
+  // Beyond 20 on both sides the value is Stirling's approximation, whose
+  // error against the exact value is 1/(12k) + 1/(12(n-k)) - 1/(12n) up to
+  // third-order terms.
+  const int cases[][2] = {{100, 50}, {42, 21}, {40000, 200}, {120017, 60000}, {63, 21}};
+  for (const auto& c : cases) {
+    const double n = c[0], k = c[1];
+    const double expectedError = 1 / (12 * k) + 1 / (12 * (n - k)) - 1 / (12 * n);
+    EXPECT_NEAR(lchoose(c[0], c[1]) - lchooseByGamma(c[0], c[1]), expectedError,
+                1e-6 + 1e-12 * lchooseByGamma(c[0], c[1]))
+        << c[0] << " " << c[1];
+  }
+}
+
+TEST(Lchoose, IllegalInputPrintsAndYieldsZero) {
+  tftest::Capture capture;
+  EXPECT_EQ(lchoose(4, 5), 0.0);
+  EXPECT_EQ(lchoose(4, -1), 0.0);
+  EXPECT_EQ(capture.err(),
+            "ERROR: Illegal input to lchoose(): k=5, n=4\n"
+            "ERROR: Illegal input to lchoose(): k=-1, n=4\n");
+}
+
+// Upper tail of the class-weighted total, by enumerating every subset of a
+// small background: p[n][x] = share of the n-subsets whose total is >= x.
+std::vector<std::vector<double>> bruteForceTails(const std::vector<int>& weights) {
+  const int N = static_cast<int>(weights.size());
+  const int maxTotal = 3 * N;
+  std::vector<std::vector<double>> count(N + 1, std::vector<double>(maxTotal + 2, 0.0));
+  for (unsigned mask = 0; mask < (1u << N); ++mask) {
+    int n = 0, total = 0;
+    for (int i = 0; i < N; ++i) {
+      if (mask & (1u << i)) {
+        ++n;
+        total += weights[i];
+      }
+    }
+    count[n][total] += 1;
+  }
+  for (int n = 0; n <= N; ++n) {
+    double subsets = 0;
+    for (double c : count[n]) subsets += c;
+    for (int x = maxTotal; x >= 0; --x) count[n][x] += count[n][x + 1];
+    for (double& c : count[n]) c /= subsets;
+  }
+  return count;
+}
+
+TEST(HyperGeometric, MatchesBruteForceOverAllSubsets) {
+  const std::vector<std::vector<int>> backgrounds = {
+      {0, 1, 2, 3, 5, 0, 0, 1, 4, 2, 0, 7},  // raw hit counts, capped below
+      {0, 0, 0, 0, 0, 0, 0, 1, 1, 9},
+      {3, 3, 3, 2, 2, 1, 0, 0, 0, 0, 0, 0, 0},
+      {1, 1, 1, 1, 1, 1, 1, 1},
+      {0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 0},
+  };
+  for (const auto& hits : backgrounds) {
+    for (int limit = 1; limit <= 3; ++limit) {
+      std::vector<int> weights;
+      int a[4] = {0, 0, 0, 0};
+      for (int h : hits) {
+        weights.push_back(std::min(h, limit));
+        ++a[std::min(h, limit)];
+      }
+      const auto tails = bruteForceTails(weights);
+      const int N = static_cast<int>(hits.size());
+      for (int n = 0; n <= N; ++n) {
+        for (int x = 0; x <= 3 * n + 1; ++x) {
+          const double p = calcHyperGeometricScore(a[0], a[1], a[2], a[3], n, x);
+          EXPECT_NEAR(p, tails[n][x], 1e-10)
+              << "limit " << limit << " n " << n << " x " << x << " N " << N;
+        }
+      }
+    }
+  }
+}
+
+// Classic upper hyper-geometric tail with exact binomials (Pascal).
+double classicTail(int N, int K, int n, int x) {
+  std::vector<std::vector<double>> C(N + 1, std::vector<double>(N + 1, 0.0));
+  for (int i = 0; i <= N; ++i) {
+    C[i][0] = 1;
+    for (int j = 1; j <= i; ++j) C[i][j] = C[i - 1][j - 1] + (j <= i - 1 ? C[i - 1][j] : 0);
+  }
+  double tail = 0;
+  for (int i = std::max(x, 0); i <= std::min(K, n); ++i) {
+    if (n - i <= N - K) tail += C[K][i] * C[N - K][n - i];
+  }
+  return tail / C[N][n];
+}
+
+TEST(HyperGeometric, LimitOneIsTheClassicTail) {
+  // Background sizes up to 40 keep every log binomial in the exact branch.
+  const int cases[][4] = {{40, 10, 8, 4}, {40, 10, 8, 0}, {40, 10, 8, 9},
+                          {30, 29, 20, 19}, {35, 3, 12, 2}, {40, 20, 20, 14}};
+  for (const auto& c : cases) {
+    const int N = c[0], K = c[1], n = c[2], x = c[3];
+    const double p = calcHyperGeometricScore(N - K, K, 0, 0, n, x);
+    EXPECT_NEAR(p, classicTail(N, K, n, x), 1e-10 * std::max(1.0, classicTail(N, K, n, x)))
+        << N << " " << K << " " << n << " " << x;
+  }
+}
+
+TEST(HyperGeometric, LargeBackgroundStaysCloseToTheExactTail) {
+  // With n and N - n above 20 the normaliser uses Stirling's formula; the
+  // p-value then carries its small relative error (well below 1 %).
+  const int N = 2000, K = 300, n = 60;
+  for (int x : {9, 15, 20, 30}) {
+    long double exact = 0;
+    for (int i = x; i <= n; ++i) {
+      exact += std::exp(static_cast<long double>(lchooseByGamma(K, i) + lchooseByGamma(N - K, n - i) -
+                                                 lchooseByGamma(N, n)));
+    }
+    const double p = calcHyperGeometricScore(N - K, K, 0, 0, n, x);
+    EXPECT_NEAR(p / static_cast<double>(exact), 1.0, 0.01) << x;
+  }
+}
+
+TEST(HyperGeometric, SpecialCases) {
+  EXPECT_EQ(calcHyperGeometricScore(5, 3, 2, 1, 0, 1), 0.0);          // n = 0, x > 0
+  EXPECT_EQ(calcHyperGeometricScore(5, 3, 2, 1, 0, 0), 1.0);
+  EXPECT_EQ(calcHyperGeometricScore(2, 1, 0, 0, 4, 0), -1.0);         // E < n
+  EXPECT_EQ(calcHyperGeometricScore(-1, 5, 0, 0, 2, 0), -1.0);
+  EXPECT_EQ(calcHyperGeometricScore(3, 3, 3, 3, -1, 0), -1.0);
+  EXPECT_EQ(calcHyperGeometricScore(5, 1, 0, 0, 2, 2), 0.0);          // total above reach
+  EXPECT_NEAR(calcHyperGeometricScore(4, 3, 2, 1, 10, 10), 1.0, 1e-12);  // n = N, full total
+  // x = 0 qualifies every subset: 1 up to rounding and never above.
+  for (int n : {1, 25, 60, 150}) {
+    const double p = calcHyperGeometricScore(100, 40, 20, 10, n, 0);
+    EXPECT_LE(p, 1.0);
+    EXPECT_NEAR(p, 1.0, 0.01) << n;
+  }
+}
+
+// A small scoring fixture: 8 promoters, 2 TFs, target-sets 7 and 3.
+class ScoreFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tfs.init(2000));
+    ASSERT_TRUE(tfs.add("T0"));
+    ASSERT_TRUE(tfs.add("T1"));
+    ASSERT_TRUE(promoters.init(40000));
+    ASSERT_TRUE(fp.init(2, 8));
+    const int hits0[8] = {5, 0, 2, 1, 0, 0, 3, 0};
+    for (int r = 0; r < 8; ++r) {
+      ASSERT_TRUE(promoters.add(("P" + std::to_string(r)).c_str()));
+      ASSERT_TRUE(fp.set(r, 0, 0.1 * hits0[r], hits0[r], 100));
+      ASSERT_TRUE(fp.set(r, 1, 0.01, 0, 100));
+    }
+    fp.setRowsUsed(8);
+    ASSERT_TRUE(sets.init());
+    for (int r : {0, 2, 4}) ASSERT_TRUE(sets.add(r, "", 7));
+    ASSERT_TRUE(sets.add(5, "", 3));
+  }
+  tfenrich::NamedIdSet tfs, promoters;
+  tfenrich::FingerprintMatrix fp;
+  tfenrich::TargetSets sets;
+};
+
+TEST_F(ScoreFixture, HyperGeometricStatisticsAndCapping) {
+  tfenrich::HyperGeometricScore hg;
+  ASSERT_TRUE(hg.setMaxHits(2));
+  hg.setData(&tfs, &promoters, &sets, &fp);
+  double p = -1;
+  tfenrich::ScoreStatistics st;
+  ASSERT_TRUE(hg.computeScore(0, 0, &p, &st));
+  // Members P0 (5 hits), P2 (2), P4 (0): capped total 4 over n = 3.
+  const auto tails = bruteForceTails({2, 0, 2, 1, 0, 0, 2, 0});
+  EXPECT_NEAR(p, tails[3][4], 1e-12);
+  EXPECT_EQ(st.targetHits, 7);
+  EXPECT_EQ(st.targetCoverage, 2);
+  EXPECT_EQ(st.targetSize, 3);
+  EXPECT_EQ(st.bgHits, 11);
+  EXPECT_EQ(st.bgCoverage, 4);
+  EXPECT_EQ(st.bgSize, 8);
+  // Out-of-range indices and missing data fail without a message.
+  tftest::Capture capture;
+  EXPECT_FALSE(hg.computeScore(2, 0, &p, nullptr));
+  EXPECT_FALSE(hg.computeScore(0, 2, &p, nullptr));
+  hg.reset();
+  EXPECT_FALSE(hg.computeScore(0, 0, &p, nullptr));
+  EXPECT_EQ(capture.err(), "");
+}
+
+TEST(HyperGeometricLimit, OnlyOneToThree) {
+  tftest::Capture capture;
+  tfenrich::HyperGeometricScore hg;
+  EXPECT_EQ(hg.limit(), 2);
+  EXPECT_FALSE(hg.setMaxHits(0));
+  EXPECT_FALSE(hg.setMaxHits(4));
+  EXPECT_TRUE(hg.setMaxHits(3));
+  EXPECT_EQ(hg.limit(), 3);
+  EXPECT_EQ(capture.err(),
+            "ERROR: Max. number of hits for hyper-geometric score must be 1-3.\n"
+            "ERROR: Max. number of hits for hyper-geometric score must be 1-3.\n");
+}
+
+TEST(Empirical, EqualScoresStopAfterTenDrawsWithPOne) {
+  tfenrich::FingerprintMatrix fp;
+  ASSERT_TRUE(fp.init(1, 50));
+  for (int r = 0; r < 50; ++r) ASSERT_TRUE(fp.set(r, 0, 0.25, 1, 3));
+  fp.setRowsUsed(50);
+  tfenrich::EmpiricalScore emp(100000);
+  const int members[3] = {4, 9, 11};
+  tfenrich::seedRandom(7);
+  EXPECT_EQ(emp.calcEmpiricalScore(fp, 0, members, 3), 1.0);
+  // Ten subsets of three: thirty draws of the generator.
+  tfenrich::seedRandom(7);
+  for (int i = 0; i < 30; ++i) tfenrich::nextRandom();
+  const int expectedNext = tfenrich::nextRandom();
+  tfenrich::seedRandom(7);
+  EXPECT_EQ(emp.calcEmpiricalScore(fp, 0, members, 3), 1.0);
+  EXPECT_EQ(tfenrich::nextRandom(), expectedNext);
+}
+
+TEST(Empirical, SmallLimitStillDrawsTwentySubsets) {
+  // Only the target promoter scores high, so random subsets of one rarely
+  // reach it: no early stop, exactly max(limit, 20) = 20 draws.
+  tfenrich::FingerprintMatrix fp;
+  ASSERT_TRUE(fp.init(1, 1000));
+  for (int r = 0; r < 1000; ++r) ASSERT_TRUE(fp.set(r, 0, r == 500 ? 9.0 : 0.0, 0, 1));
+  fp.setRowsUsed(1000);
+  tfenrich::EmpiricalScore emp(5);
+  const int members[1] = {500};
+  tfenrich::seedRandom(34);
+  std::vector<int> draws(20);
+  for (int& d : draws) d = tfenrich::nextRandom();
+  const int expectedNext = tfenrich::nextRandom();
+  // Independent count of the subsets that hit row 500: the first draw of a
+  // fresh identity permutation of 1000 picks row floor(r * 1000 / 32768);
+  // later single draws pick position 0 of the running permutation.
+  std::vector<int> perm(1000);
+  for (int i = 0; i < 1000; ++i) perm[i] = i;
+  int reached = 0;
+  for (int r : draws) {
+    const int j = static_cast<int>(static_cast<long long>(r) * 1000 / 32768);
+    std::swap(perm[0], perm[j]);
+    if (perm[0] == 500) ++reached;
+  }
+  tfenrich::seedRandom(34);
+  EXPECT_DOUBLE_EQ(emp.calcEmpiricalScore(fp, 0, members, 1), reached / 20.0);
+  EXPECT_EQ(tfenrich::nextRandom(), expectedNext);
+}
+
+TEST(Empirical, EarlyStopGivesTenOverDraws) {
+  // Scores 0..3 and the target holds the top one: about one subset in four
+  // reaches it, so the test stops at the tenth such subset.
+  tfenrich::FingerprintMatrix fp;
+  ASSERT_TRUE(fp.init(1, 4));
+  for (int r = 0; r < 4; ++r) ASSERT_TRUE(fp.set(r, 0, r, 0, 1));
+  fp.setRowsUsed(4);
+  tfenrich::EmpiricalScore emp(1000);
+  const int members[1] = {3};
+  tfenrich::seedRandom(99);
+  const double p = emp.calcEmpiricalScore(fp, 0, members, 1);
+  int draws = 0;
+  tfenrich::seedRandom(99);
+  {
+    // Replay: count draws until the running permutation put row 3 first ten times.
+    std::vector<int> perm = {0, 1, 2, 3};
+    int reached = 0;
+    while (reached < 10) {
+      const int r = tfenrich::nextRandom();
+      std::swap(perm[0], perm[static_cast<int>(static_cast<long long>(r) * 4 / 32768)]);
+      if (perm[0] == 3) ++reached;
+      ++draws;
+    }
+  }
+  EXPECT_GT(draws, 10);
+  EXPECT_DOUBLE_EQ(p, 10.0 / draws);
+}
+
+TEST(Empirical, SizeErrors) {
+  tftest::Capture capture;
+  tfenrich::FingerprintMatrix fp;
+  ASSERT_TRUE(fp.init(1, 3));
+  fp.setRowsUsed(3);
+  tfenrich::EmpiricalScore emp(100);
+  const int members[4] = {0, 1, 2, 0};
+  EXPECT_EQ(emp.calcEmpiricalScore(fp, 0, members, 4), -1.0);
+  fp.setRowsUsed(40001);
+  EXPECT_EQ(emp.calcEmpiricalScore(fp, 0, members, 1), -1.0);
+  EXPECT_EQ(capture.err(),
+            "ERROR: Target-set is larger than number of promoters (4 > 3).\n"
+            "ERROR: Fingerprint is too long (40001).\n");
+}
+
+TEST(DrawRandomSubset, KeepsAPermutationAndDrawsEveryRowEvenly) {
+  const int N = 20, n = 5, rounds = 20000;
+  std::vector<int> perm(N);
+  std::vector<int> chosen(N, 0);
+  tfenrich::seedRandom(12345);
+  for (int round = 0; round < rounds; ++round) {
+    tfenrich::drawRandomSubset(perm.data(), N, n, round == 0);
+    std::vector<int> sorted(perm);
+    std::sort(sorted.begin(), sorted.end());
+    for (int i = 0; i < N; ++i) ASSERT_EQ(sorted[i], i);
+    for (int i = 0; i < n; ++i) ++chosen[perm[i]];
+  }
+  // Each row is in a subset with probability n / N = 1/4: 5000 expected,
+  // standard deviation about 61.
+  for (int c : chosen) EXPECT_NEAR(c, rounds * n / N, 400);
+  // Initialising restarts from the identity.
+  tfenrich::drawRandomSubset(perm.data(), N, 0, true);
+  for (int i = 0; i < N; ++i) EXPECT_EQ(perm[i], i);
+}
+
+TEST(Bonferroni, MultipliesAndClamps) {
+  const struct {
+    bool on;
+    double p;
+    int tests;
+    double expected;
+  } cases[] = {
+      {true, 0.001, 60, 0.06}, {true, 0.2, 60, 1.0}, {false, 0.2, 60, 0.2},
+      {true, 0.5, 0, 0.5},     {true, 0.5, 2, 1.0},  {true, 0.0, 4000000, 0.0},
+  };
+  for (const auto& c : cases) {
+    double p = c.p;
+    tfenrich::applyBonferroni(c.on, p, c.tests);
+    EXPECT_DOUBLE_EQ(p, c.expected) << c.on << " " << c.p << " " << c.tests;
+  }
+}
+
+}  // namespace
