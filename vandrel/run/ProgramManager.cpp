@@ -11,6 +11,7 @@
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/engine/SuperZelk.h"
 #include "vandrel/run/AnalysisFile.h"
+#include "vandrel/solution/Solution.h"
 
 namespace {
 
@@ -57,9 +58,8 @@ void CProgramManager::Run(const char* parametersFile) {
   auto zelk = std::make_unique<CSuperZelk>(m_dataType, m_inputPrefix.get());
   zelk->Run(m_adoptTh, m_rejectTh, m_mergeTh, m_homogeneity, m_clustersNum);
   std::cout << "Saving clustering solution ..." << std::endl;
-  // Saving the solution (resultName + ".sol") is wired in together with the
-  // solution's implementation; until then the engine never gets this far.
-  zelk->GetSolution();
+  // Save appends ".sol": the file is <output prefix>.res.sol.
+  zelk->GetSolution()->Save(resultName);
 
   if (CAnalysisFile::IsAnalysis()) CAnalysisFile::CloseFile();
   zelk.reset();
