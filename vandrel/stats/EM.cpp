@@ -48,6 +48,20 @@ void WeightedMoments(const std::vector<double>& values, const std::vector<double
 
 }  // namespace
 
+CMathematics::CMoments::CMoments(const std::vector<double>& values) {
+  const double n = static_cast<double>(values.size());
+  double sum = 0.0;
+  double sumSq = 0.0;
+  for (double x : values) {
+    sum += x;
+    sumSq += x * x;
+  }
+  m_mean = sum / n;
+  m_std = std::sqrt((sumSq - m_mean * m_mean * n) / (n - 1.0));
+}
+
+CMathematics::CMoments::~CMoments() = default;
+
 CEM::CEM() : m_initParms{0.0, 0.0, 0.0, 0.0, 0.0} {}
 
 CEM::~CEM() = default;
@@ -65,16 +79,10 @@ void CEM::InitParms(const std::vector<double>& values, std::unique_ptr<CDistrib>
     return;
   }
 
-  // Sample mean and standard deviation.
   const double n = static_cast<double>(values.size());
-  double sum = 0.0;
-  double sumSq = 0.0;
-  for (double x : values) {
-    sum += x;
-    sumSq += x * x;
-  }
-  const double m = sum / n;
-  const double s = std::sqrt((sumSq - m * m * n) / (n - 1.0));
+  const CMathematics::CMoments moments(values);
+  const double m = moments.GetMean();
+  const double s = moments.GetStd();
 
   // Observed upper-tail fractions at m, m + s and m - s.
   const double upper = m + s;

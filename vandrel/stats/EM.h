@@ -13,6 +13,23 @@
 
 #include "vandrel/stats/NormDistrib.h"
 
+class CMathematics {
+ public:
+  // Mean and standard deviation of a sample in one pass over the sums of the
+  // values and of their squares: m = sum/n, s = sqrt((sumSq - m*m*n)/(n-1)).
+  class CMoments {
+   public:
+    explicit CMoments(const std::vector<double>& values);
+    virtual ~CMoments();
+    double GetMean() const { return m_mean; }
+    double GetStd() const { return m_std; }
+
+   private:
+    double m_mean;
+    double m_std;
+  };
+};
+
 class CEM {
  public:
   CEM();
