@@ -1,0 +1,298 @@
+// Sparse pairwise-similarity tables: reading `.sim` files (whole, or per
+// element through the SD analyzer), computing all fingerprint pairs
+// (O(n^2 * L), one random draw per pair while a model sample is taken) and
+// writing `.sim` / `.distrib` / `.fpn` files.
+#include "vandrel/data/SimilarityData.h"
+
+#include <fstream>
+#include <iostream>
+#include <new>
+
+#include "vandrel/data/FPData.h"
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/SimFileParsing.h"
+#include "vandrel/data/SimHandler.h"
+#include "vandrel/graph/IDHash.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/Random.h"
+#include "vandrel/stats/SimDistrib.h"
+
+namespace {
+
+// Expected size of the sample a table's model is fitted to.
+constexpr double kSampleSize = 30000.0;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CSimilarityData
+
+CSimilarityData::CElement::CElement(std::istream& in) {
+  if (!(in >> m_first >> m_second >> m_value))
+    throw "CSimilarityData::CElement constructor - problems reading file";
+}
+
+CSimilarityData::CSimilarityData() : m_idToIndex(new CIDHash<unsigned int>()) {}
+
+CSimilarityData::CSimilarityData(CSDDataFileAnalyzer& analyzer, double threshold,
+                                 const std::vector<unsigned int>& ids)
+    : m_idToIndex(new CIDHash<unsigned int>()) {
+  if (!ids.empty()) {
+    ReadElementVals(analyzer, threshold, ids);
+    return;
+  }
+  // All elements: the analyzer's model, the whole file's values.
+  const CSimDistrib* model = analyzer.GetSimDistrib();
+  try {
+    m_simDistrib.reset(new CSimDistrib(*model));
+  } catch (const std::bad_alloc&) {
+    throw "CSimilarityData constructor - memory problems";
+  }
+  ReadValsFile(analyzer.GetPrefix(), threshold);
+  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
+}
+
+CSimilarityData::~CSimilarityData() = default;
+
+void CSimilarityData::SetSimDistrib(std::unique_ptr<CSimDistrib> model) {
+  m_simDistrib = std::move(model);
+}
+
+void CSimilarityData::AddValue(unsigned int a, unsigned int b, double v) {
+  m_values.emplace_back(a, b, v);
+  if (a <= b) {
+    ++m_counters[b].m_toSmaller;
+    ++m_counters[a].m_toBigger;
+  } else {
+    ++m_counters[a].m_toSmaller;
+    ++m_counters[b].m_toBigger;
+  }
+}
+
+unsigned int CSimilarityData::GetSimValsNumToBigger(unsigned int index) const {
+  if (index >= m_counters.size())
+    throw "CSimilarityData::GetSimValsNumToBigger - name index is out of scope";
+  return m_counters[index].m_toBigger;
+}
+
+unsigned int CSimilarityData::GetSimValsNumToSmaller(unsigned int index) const {
+  if (index >= m_counters.size())
+    throw "CSimilarityData::GetSimValsNumToSmaller - name index is out of scope";
+  return m_counters[index].m_toSmaller;
+}
+
+void CSimilarityData::ReadValsFile(const std::string& prefix, double threshold) {
+  std::ifstream in(prefix + ".sim", std::ios::in | std::ios::binary);
+  if (!in.is_open()) throw "CSimilarityData::ReadValsFile - problems opening file";
+
+  std::string tok;
+  if (!(in >> tok) || tok != "NAMES:") throw "CSimilarityData::ReadValsFile - illegal file format";
+  std::vector<std::string> names;
+  while (in >> tok) {
+    if (tok == "VALUES:") break;
+    names.push_back(tok);
+  }
+  if (in.bad()) throw "CSimilarityData::ReadValsFile - problems reading file";
+  m_names = std::move(names);
+  m_counters.assign(m_names.size(), CValuesCounter());
+
+  // Values section.  A pair counts only at its first appearance within the
+  // group of its first index: `seenIn[j]` holds the number (plus one) of the
+  // group that last saw partner j.
+  const std::uint64_t n = m_names.size();
+  std::vector<std::uint64_t> seenIn(m_names.size(), 0);
+  std::uint64_t group = 0;
+  bool haveGroup = false;
+  std::uint64_t groupFirst = 0;
+  std::string line;
+  in.clear(in.rdstate() & std::ios::badbit);
+  while (std::getline(in, line)) {
+    std::uint64_t a = 0, b = 0;
+    double v = 0.0;
+    const vandrel::EValueLine kind = vandrel::ParseValueLine(line, a, b, v);
+    if (kind == vandrel::EValueLine::kSkipped) continue;
+    if (kind == vandrel::EValueLine::kBad)
+      throw "CSimilarityData::CElement constructor - problems reading file";
+    if (a >= n || b >= n) {
+      std::cerr << "illegal element index in similarity data file" << std::endl;
+      throw "CSimilarityData::ReadValsFile - name index is out of scope";
+    }
+    if (a >= b) continue;
+    if (!haveGroup || a != groupFirst) {
+      ++group;
+      groupFirst = a;
+      haveGroup = true;
+    }
+    if (seenIn[b] == group) continue;
+    seenIn[b] = group;
+    if (v > threshold)
+      AddValue(static_cast<unsigned int>(a), static_cast<unsigned int>(b), v);
+  }
+  if (in.bad()) throw "CSimilarityData::ReadValsFile - problems reading file";
+}
+
+void CSimilarityData::ReadElementVals(CSDDataFileAnalyzer& analyzer, double threshold,
+                                      const std::vector<unsigned int>& ids) {
+  const std::vector<std::string>& allNames = analyzer.GetNames();
+  const std::uint64_t n = allNames.size();
+  constexpr unsigned int kNotListed = 0xFFFFFFFFu;
+  // position[id] = list position of a listed id (the membership mark).
+  std::vector<unsigned int> position(allNames.size(), kNotListed);
+  for (unsigned int k = 0; k < ids.size(); ++k) {
+    const unsigned int id = ids[k];
+    if (id >= n) throw "CSimilarityData::ReadElementVals - name index is out of scope";
+    m_names.push_back(allNames[id]);
+    (*m_idToIndex)[id] = k;
+    position[id] = k;
+  }
+  m_counters.assign(ids.size(), CValuesCounter());
+
+  std::vector<double> sample;
+  std::vector<unsigned int> seenIn(allNames.size(), kNotListed);
+  std::string line;
+  for (unsigned int k = 0; k < ids.size(); ++k) {
+    const unsigned int id = ids[k];
+    if (!analyzer.HasElementLines(id)) continue;
+    std::istream& in = analyzer.GetElementStream(id);
+    std::getline(in, line);  // rest of the line before the group
+    while (std::getline(in, line)) {
+      std::uint64_t a = 0, b = 0;
+      double v = 0.0;
+      const vandrel::EValueLine kind = vandrel::ParseValueLine(line, a, b, v);
+      if (kind == vandrel::EValueLine::kSkipped) continue;
+      if (kind == vandrel::EValueLine::kBad)
+        throw "CSimilarityData::CElement constructor - problems reading file";
+      if (a >= n || b >= n) throw "CSimilarityData::ReadElementVals - name index is out of scope";
+      if (a != id) break;
+      if (a >= b) continue;
+      const unsigned int j = position[b];
+      if (j == kNotListed || seenIn[b] == k) continue;
+      seenIn[b] = k;
+      sample.push_back(v);
+      if (v > threshold) AddValue(k, j, v);
+    }
+  }
+
+  // Thin the sample to about 30000 values, in sample order.
+  const CSimDistrib* start = analyzer.GetSimDistrib();
+  if (sample.size() > static_cast<std::size_t>(kSampleSize)) {
+    const double keep = kSampleSize / static_cast<double>(sample.size());
+    std::size_t kept = 0;
+    for (double v : sample)
+      if (vandrel::RandUniform() <= keep) sample[kept++] = v;
+    sample.resize(kept);
+  }
+  try {
+    m_simDistrib.reset(new CSimDistrib(sample, start));
+  } catch (const std::bad_alloc&) {
+    throw "CSimilarityData constructor - memory problems";
+  }
+}
+
+void CSimilarityData::Save(const std::string& prefix, bool overwrite) const {
+  const std::string path = prefix + ".sim";
+  if (overwrite || !vandrel::FileExists(path)) {
+    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!out.is_open()) throw "CSimilarityData::Save - problems opening file";
+    out << "NAMES:\n";
+    for (const std::string& name : m_names) out << name << "\n";
+    out << "VALUES:\n";
+    for (const CElement& e : m_values)
+      out << e.m_first << "\t" << e.m_second << "\t" << e.m_value << "\n";
+    out.flush();
+    if (!out) throw "CSimilarityData::Save - problems opening file";
+  }
+  if (m_simDistrib) m_simDistrib->Save(prefix, overwrite);
+}
+
+// ---------------------------------------------------------------------------
+// CSIMnFPData
+
+CSIMnFPData::CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
+                         const std::vector<unsigned int>& ids) {
+  const CFPData& fpData = analyzer.GetFPData();
+  const CNormFPMtx& all = fpData.GetNormFPMtx();
+  const unsigned int total = static_cast<unsigned int>(all.Size());
+
+  if (!ids.empty() && ids.size() != total) {
+    // A subset: own copies of its fingerprints, values and model computed.
+    try {
+      m_normFPs.reset(new CNormFPMtx());
+    } catch (const std::bad_alloc&) {
+      throw "CSIMnFPData constructor - memory problem";
+    }
+    const std::vector<std::string>& names = fpData.GetNames();
+    for (unsigned int k = 0; k < ids.size(); ++k) {
+      const unsigned int id = ids[k];
+      if (id >= names.size()) throw "CNormFPMtx::operator[] - index is out of scope";
+      m_names.push_back(names[id]);
+      (*m_idToIndex)[id] = k;
+      m_normFPs->Insert(all[id]);
+    }
+    m_counters.assign(ids.size(), CValuesCounter());
+    CreateValsNDistrib(threshold, analyzer.GetSimDistrib());
+    return;
+  }
+
+  // All elements.
+  const CSimDistrib* model = analyzer.GetSimDistrib();
+  try {
+    m_normFPs.reset(new CNormFPMtx(all));
+    m_simDistrib.reset(new CSimDistrib(*model));
+  } catch (const std::bad_alloc&) {
+    throw "CSIMnFPData constructor - memory problem";
+  }
+  const std::string cachePrefix =
+      analyzer.GetPrefix() + CNormFP::GetSimilarityHandler()->GetFileSuffix();
+  if (vandrel::FileExists(cachePrefix + ".sim")) {
+    ReadValsFile(cachePrefix, threshold);
+    if (m_names.size() != total)
+      throw "CSIMnFPData constructor - similarity file does not match the fingerprints";
+  } else {
+    m_names = fpData.GetNames();
+    m_counters.assign(total, CValuesCounter());
+    CreateValsNDistrib(threshold, model);
+  }
+  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
+}
+
+CSIMnFPData::~CSIMnFPData() = default;
+
+void CSIMnFPData::CreateValsNDistrib(double threshold, const CSimDistrib* initial) {
+  const CNormFPMtx& fps = *m_normFPs;
+  const std::size_t n = fps.Size();
+  const std::uint64_t pairs = n < 2 ? 0 : static_cast<std::uint64_t>(n) * (n - 1) / 2;
+  const bool sampling = !m_simDistrib;
+  const double capacity =
+      pairs < static_cast<std::uint64_t>(kSampleSize) ? static_cast<double>(pairs) : kSampleSize;
+  const double keep = pairs > 0 ? capacity / static_cast<double>(pairs) : 0.0;
+
+  std::vector<double> sample;
+  if (sampling) sample.reserve(static_cast<std::size_t>(capacity * 1.1) + 16);
+  // One row of similarities at a time, into a buffer allocated once; the
+  // inner loop only draws and appends, in i-then-j order.
+  std::vector<double> row(n);
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    fps.SimilarityRow(static_cast<unsigned int>(i), static_cast<unsigned int>(i + 1), row.data());
+    const std::size_t count = n - i - 1;
+    for (std::size_t k = 0; k < count; ++k) {
+      const double s = row[k];
+      if (sampling && vandrel::RandUniform() <= keep) sample.push_back(s);
+      if (s > threshold)
+        AddValue(static_cast<unsigned int>(i), static_cast<unsigned int>(i + 1 + k), s);
+    }
+  }
+  if (sampling) {
+    try {
+      m_simDistrib.reset(new CSimDistrib(sample, initial));
+    } catch (const std::bad_alloc&) {
+      throw "CSIMnFPData::CreateValsNDistrib - memory problem";
+    }
+  }
+}
+
+void CSIMnFPData::Save(const std::string& outputPrefix, bool overwrite) const {
+  const std::string p = outputPrefix + CNormFP::GetSimilarityHandler()->GetFileSuffix();
+  CSimilarityData::Save(p, overwrite);
+  m_normFPs->Save(p, overwrite);
+}

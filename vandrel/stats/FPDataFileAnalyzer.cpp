@@ -1,0 +1,68 @@
+// The fingerprint data-file analyzer: reads `.orig`, then loads the model
+// from `<prefix><suffix>.distrib` or fits it to a sample of pairs drawn with
+// one random number per pair (O(n^2) draws, O(30000 * L) similarity work).
+#include <iostream>
+#include <new>
+
+#include "vandrel/data/FPData.h"
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/SimFileParsing.h"
+#include "vandrel/data/SimHandler.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/Random.h"
+#include "vandrel/stats/SimDistrib.h"
+
+CFPDataFileAnalyzer::CFPDataFileAnalyzer(const std::string& prefix) : CDataFileAnalyzer(prefix) {
+  if (!vandrel::FileExists(prefix + ".orig")) {
+    std::cerr << "no .orig file available at given prefix - exiting program" << std::endl;
+    throw "CFPDataFileAnalyzer constructor - no input file at given prefix";
+  }
+  try {
+    m_fpData.reset(new CFPData(prefix));
+  } catch (const std::bad_alloc&) {
+    throw "CFPDataFileAnalyzer constructor - memory problem";
+  }
+  const CNormFPMtx& fps = m_fpData->GetNormFPMtx();
+  m_elementsNum = static_cast<unsigned int>(fps.Size());
+
+  const std::string p = prefix + CNormFP::GetSimilarityHandler()->GetFileSuffix();
+  if (vandrel::FileExists(p + ".distrib")) {
+    try {
+      m_simDistrib.reset(new CSimDistrib(p));
+    } catch (const std::bad_alloc&) {
+      throw "CDataFileAnalyzer constructor - memory problems";
+    }
+    return;
+  }
+
+  m_minSimVal = 1000000.0;
+  m_maxSimVal = -1000000.0;
+  const std::uint64_t n = m_elementsNum;
+  const std::uint64_t pairs = n < 2 ? 0 : n * (n - 1) / 2;
+  // Not capped at 1: with fewer than 30000 pairs every pair joins.
+  const double q = pairs > 0 ? 30000.0 / static_cast<double>(pairs) : 0.0;
+  std::vector<double> sample;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    const CNormFP& fi = fps[static_cast<unsigned int>(i)];
+    for (std::uint64_t j = i + 1; j < n; ++j) {
+      if (vandrel::RandUniform() < q) {
+        const double s = fi.Similarity(fps[static_cast<unsigned int>(j)]);
+        sample.push_back(s);
+        if (s < m_minSimVal) m_minSimVal = s;
+        if (s > m_maxSimVal) m_maxSimVal = s;
+      }
+    }
+  }
+  try {
+    m_simDistrib.reset(new CSimDistrib(sample, nullptr));
+  } catch (const std::bad_alloc&) {
+    throw "CFPDataFileAnalyzer constructor - memory problem";
+  }
+}
+
+CFPDataFileAnalyzer::~CFPDataFileAnalyzer() = default;
+
+std::uint64_t CFPDataFileAnalyzer::GetSimValsNum() {
+  const std::uint64_t n = m_elementsNum;
+  return n < 2 ? 0 : n * (n - 1) / 2;
+}
