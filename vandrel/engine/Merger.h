@@ -56,7 +56,6 @@ class CMerger {
   void PlainPass(double theta);
   void CachedPass(double theta);
   void ComputeRow(std::size_t pos, double theta);
-  void UpdateRow(std::size_t pos, std::size_t other, double theta);
 
   bool m_useCache = true;
   // Cache of the running MergeAll, indexed by kernel index.
