@@ -10,9 +10,6 @@
 
 #include <new>
 
-#if __has_include("vandrel/graph/SimilarityGraph.h") && \
-    __has_include("vandrel/data/Fingerprint.h") && \
-    __has_include("vandrel/data/SimHandler.h")
 #include "vandrel/data/Fingerprint.h"
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/graph/SimilarityGraph.h"
@@ -126,7 +123,6 @@ double CApproxCompleteWeight<CSDTypeTags>::KernelKernelWeight(
 
 // ---------------------------------------------------------------------------
 // The kernel-facing evaluators.
-#if __has_include("vandrel/engine/Kernels.h")
 
 namespace {
 // |K1| * |K2| as a double (exact far beyond any graph size).
@@ -322,5 +318,3 @@ template CEvaluatorSet<CSDTypeTags> CreateEvaluators<CSDTypeTags>(
 template CEvaluatorSet<CFPTypeTags> CreateEvaluators<CFPTypeTags>(
     const CFPGraph& graph);
 
-#endif  // Kernels.h
-#endif  // SimilarityGraph.h && Fingerprint.h

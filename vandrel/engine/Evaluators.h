@@ -21,10 +21,12 @@
 #include <memory>
 #include <vector>
 
+// Kernels.h needs only the forward declarations of TypeTags.h and must not
+// include this header: the interfaces below name CKernels<T>::CElement, so
+// CKernels<T> has to be complete before the evaluators are declared.
+#include "vandrel/engine/Kernels.h"
 #include "vandrel/engine/TypeTags.h"
-
-template <class T> class CKernels;
-template <class T> class CIDHash;
+#include "vandrel/graph/IDHash.h"
 
 // ----------------------------------------------------------------------------
 // Interfaces used by the adoption, rejection and merge strategies.
@@ -125,12 +127,7 @@ class CApproxCompleteWeight<CSDTypeTags> : public CEvalUseGraph<CSDTypeTags> {
 };
 
 // ----------------------------------------------------------------------------
-// The concrete evaluators read kernels.  Kernels.h needs only the forward
-// declarations of TypeTags.h and must not include this header (the
-// interfaces above name CKernels<T>::CElement, so CKernels<T> has to be
-// complete before they are instantiated below).
-#if __has_include("vandrel/engine/Kernels.h")
-#include "vandrel/engine/Kernels.h"
+// The concrete evaluators.
 
 class CSDAApproxCompleteWeight : public CApproxCompleteWeight<CSDTypeTags>,
                                  public CAdoptEvaluator<CSDTypeTags> {
@@ -212,7 +209,6 @@ class CFPMEvalMeanSim : public CFPEvalMeanSim,
   double ResolveThreshold(const Kernels& kernels, double value) const override;
 };
 
-#endif  // Kernels.h
 
 // ----------------------------------------------------------------------------
 

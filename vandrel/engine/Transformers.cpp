@@ -6,7 +6,6 @@
 // vertices instead of copying them.
 #include "vandrel/engine/Transformers.h"
 
-#if __has_include("vandrel/graph/SimilarityGraph.h")
 #include <cmath>
 #include <new>
 #include <utility>
@@ -261,4 +260,3 @@ template class CComp2CutSubcomps<CSDTypeTags>;
 template class CComp2CutSubcomps<CFPTypeTags>;
 template class CFullGraph2Parts<CSDTypeTags>;
 template class CFullGraph2Parts<CFPTypeTags>;
-#endif  // SimilarityGraph.h

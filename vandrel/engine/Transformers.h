@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "vandrel/engine/TypeTags.h"
+#include "vandrel/graph/SimilarityGraph.h"
 
 // Owning handle: a pointer with an owner flag.  Copying a handle moves
 // ownership to the copy (the source keeps the pointer but no longer owns it);
@@ -87,8 +88,6 @@ class CTransformer {
 
 // The transformers reach graph and component internals through the access
 // classes CGraphFriend and CCompFriend of the similarity graphs.
-#if __has_include("vandrel/graph/SimilarityGraph.h")
-#include "vandrel/graph/SimilarityGraph.h"
 
 // Connected components of a graph over the edges of weight >= minWeight
 // (-1000000.0 asks for the widest floor, -100000000.0), ordered by size,
@@ -201,4 +200,3 @@ extern template class CComp2CutSubcomps<CFPTypeTags>;
 extern template class CFullGraph2Parts<CSDTypeTags>;
 extern template class CFullGraph2Parts<CFPTypeTags>;
 
-#endif  // SimilarityGraph.h

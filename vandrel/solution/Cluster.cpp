@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "vandrel/data/Fingerprint.h"
+
 CCluster::CCluster(const std::list<unsigned int>& ids)
     : m_members(ids), m_size(static_cast<unsigned int>(ids.size())) {}
 
@@ -35,9 +37,6 @@ bool CCluster::RemoveMember(unsigned int id) {
   return true;
 }
 
-// The fingerprint part needs the fingerprint classes.
-#if __has_include("vandrel/data/Fingerprint.h")
-#include "vandrel/data/Fingerprint.h"
 
 CFPCluster::CFPCluster(const std::list<unsigned int>& ids,
                        const CNormFP& centroid)
@@ -79,4 +78,3 @@ unsigned int CFPCluster::Unite(CCluster& other) {
 void CFPCluster::SetCentroid(const CNormFP& centroid) {
   m_centroid.reset(new CNormFP(centroid));
 }
-#endif  // Fingerprint.h

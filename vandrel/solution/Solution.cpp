@@ -6,10 +6,9 @@
 #include <fstream>
 #include <utility>
 
-#include "vandrel/solution/Cluster.h"
-
-#if __has_include("vandrel/graph/SimilarityGraph.h")
+#include "vandrel/data/Fingerprint.h"
 #include "vandrel/graph/SimilarityGraph.h"
+#include "vandrel/solution/Cluster.h"
 
 void CSolution::CElement::SetClusterIndex(unsigned int index) {
   if (m_clusterIndex != 0)
@@ -107,9 +106,6 @@ CSDSolution::CSDSolution(const std::vector<const CCluster*>& clusters,
 
 CSDSolution::~CSDSolution() = default;
 
-#if __has_include("vandrel/data/Fingerprint.h")
-#include "vandrel/data/Fingerprint.h"
-
 CFPSolution::CFPSolution(const std::vector<const CCluster*>& clusters,
                          const CFPGraph& fpGraph)
     : CSolution(clusters, fpGraph) {
@@ -127,5 +123,3 @@ CFPSolution::CFPSolution(const std::vector<const CCluster*>& clusters,
 }
 
 CFPSolution::~CFPSolution() = default;
-#endif  // Fingerprint.h
-#endif  // SimilarityGraph.h

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 #include "tests/vandrel/data/SimDataTestUtil.h"
@@ -184,6 +186,98 @@ TEST(SimilarityDataSave, WritesTheFileAndHonoursTheOverwriteFlag) {
 }
 
 // ---------------------------------------------------------------------------
+// Similarity input through the SD analyzer
+
+TEST(SimilarityDataFromSDInput, ListedElementsAreReadPerElementGroup) {
+  // Groups out of order, a repeated pair, a pair with first > second, pairs
+  // whose partner is not listed, a blank line.
+  const std::string file =
+      "NAMES:\nn0 n1 n2 n3 n4 n5 n6 n7 n8 n9\nVALUES:\n"
+      "3\t5\t0.9\n3\t7\t0.4\n3\t5\t0.1\n3\t1\t0.8\n\n"
+      "0\t3\t0.7\n0\t5\t0.2\n0\t9\t0.95\n"
+      "5\t7\t0.6\n"
+      "7\t8\t0.3\n";
+  for (const std::string eol : {"\n", "\r\n"}) {
+    SCOPED_TRACE(eol == "\n" ? "LF" : "CRLF");
+    TempDir dir;
+    WriteFile(dir / "sd.sim", WithLineEnds(file, eol));
+    simdata_test::WriteDistrib(dir / "sd", 0.1, 0.8, 0.1, 0.2, 0.2);
+    vandrel::Srand(8);
+    CSDDataFileAnalyzer analyzer(dir / "sd");
+    const std::uint32_t seed = vandrel::RandState();
+    const std::vector<unsigned> ids = {5, 0, 3, 7};
+    CSimilarityData d(analyzer, 0.35, ids);
+
+    EXPECT_EQ(d.GetNames(), (std::vector<std::string>{"n5", "n0", "n3", "n7"}));
+    for (unsigned k = 0; k < ids.size(); ++k) EXPECT_EQ(d.GetIDHash()[ids[k]], k);
+    EXPECT_EQ(Stored(d), (std::vector<Triple>{{0, 3, 0.6}, {1, 2, 0.7}, {2, 0, 0.9}, {2, 3, 0.4}}));
+    ExpectCountersMatch(d);
+    EXPECT_EQ(d.GetSimValsNumToSmaller(2), 2u);  // (2,0) and (1,2)
+    // Five sampled values: no thinning draw, the new model's simulation
+    // starts right after the analyzer's.
+    vandrel::Srand(seed);
+    CSimDistrib replay(std::vector<double>(5, 0.5), analyzer.GetSimDistrib());
+    EXPECT_EQ(d.GetSimDistrib()->GetSimWeights(0), replay.GetSimWeights(0));
+
+    // No id list: every element, the whole file, a copy of the analyzer's model.
+    const std::uint32_t before = vandrel::RandState();
+    CSimilarityData all(analyzer, 0.35);
+    EXPECT_EQ(vandrel::RandState(), before);
+    CSimilarityData direct;
+    direct.ReadValsFile(dir / "sd", 0.35);
+    EXPECT_EQ(Stored(all), Stored(direct));
+    EXPECT_EQ(all.GetNames(), direct.GetNames());
+    for (unsigned k = 0; k < 10; ++k) EXPECT_EQ(all.GetIDHash()[k], k);
+    EXPECT_EQ(all.GetSimDistrib()->GetSimWeights(1), analyzer.GetSimDistrib()->GetSimWeights(1));
+
+    EXPECT_EQ(ThrownMessage([&] { CSimilarityData bad(analyzer, 0.35, {1, 10}); }),
+              "CSimilarityData::ReadElementVals - name index is out of scope");
+  }
+}
+
+TEST(SimilarityDataFromSDInput, ModelSampleIsThinnedInSampleOrder) {
+  // 300 elements, every pair once: the 299 listed elements give 44551
+  // sampled values, each kept when its draw is at most 30000/44551.
+  TempDir dir;
+  std::ostringstream s;
+  s << "NAMES:\n";
+  for (int i = 0; i < 300; ++i) s << "e" << i << "\n";
+  s << "VALUES:\n";
+  std::vector<double> expectedSample;
+  for (int i = 0; i < 300; ++i)
+    for (int j = i + 1; j < 300; ++j) {
+      std::ostringstream v;
+      v << std::fmod(i * 0.013 + j * 0.029, 1.3) - 0.3;
+      s << i << "\t" << j << "\t" << v.str() << "\n";
+      if (j < 299) expectedSample.push_back(std::stod(v.str()));
+    }
+  WriteFile(dir / "big.sim", s.str());
+  simdata_test::WriteDistrib(dir / "big", 0.1, 0.8, 0.1, 0.2, 0.2);
+  CSDDataFileAnalyzer analyzer(dir / "big");
+  std::vector<unsigned> ids;
+  for (unsigned i = 0; i < 299; ++i) ids.push_back(i);
+  const std::uint32_t seed = vandrel::RandState();
+  CSimilarityData d(analyzer, 0.9, ids);
+
+  ASSERT_EQ(expectedSample.size(), 44551u);
+  vandrel::Srand(seed);
+  std::vector<double> kept;
+  for (double v : expectedSample)
+    if (vandrel::Rand() * (1.0 / 32767.0) <= 30000.0 / 44551.0) kept.push_back(v);
+  CSimDistrib replay(kept, analyzer.GetSimDistrib());
+  const CSimDistrib& got = *d.GetSimDistrib();
+  EXPECT_EQ(got.GetPMates(), replay.GetPMates());
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_EQ(got.GetDistrib(c)->GetExp(), replay.GetDistrib(c)->GetExp());
+    EXPECT_EQ(got.GetDistrib(c)->GetStd(), replay.GetDistrib(c)->GetStd());
+  }
+  // Stored values: those above 0.9 among listed pairs.
+  std::size_t above = 0;
+  for (double v : expectedSample) above += v > 0.9;
+  EXPECT_EQ(d.GetValues().size(), above);
+}
+
+// ---------------------------------------------------------------------------
 // Fingerprints
 
 struct FPCase {
@@ -214,7 +308,9 @@ TEST_P(SIMnFPDataAllPairs, ValuesAgreeWithIndependentSimilarities) {
   for (const auto& e : data.GetValues()) {
     ASSERT_LT(e.GetFirst(), e.GetSecond());
     const std::pair<unsigned, unsigned> key(e.GetFirst(), e.GetSecond());
-    if (!stored.empty()) EXPECT_LT(last, key) << "values not in i-then-j order";
+    if (!stored.empty()) {
+      EXPECT_LT(last, key) << "values not in i-then-j order";
+    }
     last = key;
     stored[key] = e.GetValue();
   }
