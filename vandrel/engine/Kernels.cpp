@@ -8,11 +8,6 @@
 #include "vandrel/engine/Evaluators.h"
 #include "vandrel/graph/SimilarityGraph.h"
 
-namespace {
-const CNormFP& FingerprintRef(const CNormFP* fp) { return *fp; }
-const CNormFP& FingerprintRef(const CNormFP& fp) { return fp; }
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // CKernels<T>::CElement
 
@@ -114,7 +109,7 @@ void CKernels<T>::InsertIDs(const IDList& ids) {
   if constexpr (T::kIsFP) {
     CNormFPConstPtrVec group;
     for (unsigned int id : ids)
-      group.push_back(&FingerprintRef(m_graph->GetNormFP(m_graph->ID2Index(id))));
+      group.push_back(m_graph->GetNormFP(m_graph->ID2Index(id)));
     const CNormFP centroid(group);
     Insert(Cluster(ids, centroid));
   } else {
@@ -128,7 +123,7 @@ void CKernels<T>::Adopt(CElement& kernel, IDList& unassigned, IDList::iterator e
   const int i = m_graph->ID2Index(id);
   if (m_elementKernel[i] != kNoKernel) throw "CKernels::Adopt - adoptee already contained in a kernel";
   if constexpr (T::kIsFP) {
-    const CNormFP& fp = FingerprintRef(m_graph->GetNormFP(i));
+    const CNormFP& fp = *m_graph->GetNormFP(i);
     const CNormFP centroid(kernel.m_cluster.GetCentroid(), static_cast<int>(kernel.Size()), fp, 1);
     kernel.m_cluster.SetCentroid(centroid);
   }
@@ -145,7 +140,7 @@ void CKernels<T>::Reject(CElement& kernel, IDList::const_iterator member, IDList
   if (m_elementKernel[i] != kernel.m_index)
     throw "CKernels::Reject - rejected element is not contained in the rejecting kernel";
   if constexpr (T::kIsFP) {
-    const CNormFP& fp = FingerprintRef(m_graph->GetNormFP(i));
+    const CNormFP& fp = *m_graph->GetNormFP(i);
     // Removing the last member leaves no members to average: the centroid is
     // kept rather than divided by a zero weight.
     if (kernel.Size() > 1) {
