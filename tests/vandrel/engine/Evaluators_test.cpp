@@ -1,0 +1,328 @@
+#include "vandrel/engine/Evaluators.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/SimHandler.h"
+#include "vandrel/data/SimilarityData.h"
+#include "vandrel/engine/Kernels.h"
+#include "vandrel/graph/SimilarityGraph.h"
+#include "vandrel/stats/DataFileAnalyzer.h"
+#include "vandrel/stats/NormDistrib.h"
+#include "vandrel/stats/SimDistrib.h"
+#include "vandrel/solution/Cluster.h"
+
+namespace {
+
+using IDs = std::list<unsigned int>;
+
+template <class F>
+void ExpectThrows(F f, const char* message) {
+  try {
+    f();
+    ADD_FAILURE() << "no failure, expected: " << message;
+  } catch (const char* m) {
+    EXPECT_STREQ(m, message);
+  }
+}
+
+// Writes a mates/non-mates model file: mates N(0.8, 0.1), non-mates
+// N(0.2, 0.2), pMates 0.1.
+std::string WriteModel(const std::string& prefix) {
+  std::ofstream out(prefix + ".distrib");
+  out << "P_MATES\t0.1\nNormDistrib\nEXP\t0.8\nSTD\t0.1\n"
+      << "NormDistrib\nEXP\t0.2\nSTD\t0.2\n";
+  return prefix;
+}
+
+double LogNormalDensity(double x, double mean, double sd) {
+  return -std::log(std::sqrt(2 * M_PI) * sd) - (x - mean) * (x - mean) / (2 * sd * sd);
+}
+
+// ---------------------------------------------------------------------------
+// Similarity data
+
+class SDEvaluatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
+    m_model.reset(new CSimDistrib(WriteModel(::testing::TempDir() + "sd_eval_model")));
+    m_graph.reset(new CSimilarityGraph(m_model.get()));
+    for (unsigned int i = 0; i < 8; ++i) {
+      m_names.push_back("s" + std::to_string(i));
+      m_graph->PushBackV(&m_names.back(), i);
+    }
+    // A weight threshold makes the missing-edge weight w0 non-zero.
+    m_graph->m_analyzer.SetWeightTh(1.0);
+    m_w0 = m_graph->m_analyzer.GetMissingEdgeWeight();
+    m_c = m_model->GetWeightTh();
+    ASSERT_NE(m_w0, 0.0);
+    ASSERT_NE(m_c, 0.0);
+  }
+  void AddEdge(unsigned int a, unsigned int b, double w) {
+    new CEdge(m_graph->GetVByIndex(static_cast<int>(a)),
+              m_graph->GetVByIndex(static_cast<int>(b)), w);
+  }
+  static const CKernels<CSDTypeTags>::CElement& Kernel(
+      const CKernels<CSDTypeTags>& ks, unsigned int pos) {
+    auto it = ks.GetKernelList().begin();
+    std::advance(it, pos);
+    return *it;
+  }
+
+  std::unique_ptr<CSimDistrib> m_model;
+  std::deque<std::string> m_names;
+  std::unique_ptr<CSimilarityGraph> m_graph;
+  double m_w0 = 0.0, m_c = 0.0;
+};
+
+TEST_F(SDEvaluatorTest, AdoptAndRejectScoreTheMeanWeightToTheOtherMembersPlusC) {
+  // Element 0 has edges of weights 2 and 3 to members 1 and 2 of the kernel
+  // {1,2,3,4}, and one to the outsider 5 that must not count.
+  AddEdge(0, 1, 2.0);
+  AddEdge(0, 2, 3.0);
+  AddEdge(0, 5, 7.0);
+  AddEdge(3, 4, 1.0);
+  CKernels<CSDTypeTags> four(m_graph.get());
+  four.Insert(CCluster(IDs{1, 2, 3, 4}));
+  CKernels<CSDTypeTags> five(m_graph.get());
+  five.Insert(CCluster(IDs{0, 1, 2, 3, 4}));
+
+  CSDAApproxCompleteWeight adopt(*m_graph);
+  CSDRApproxCompleteWeight reject(*m_graph);
+  // W = 5 + (4 - 2) * w0; adopt = W / 4 + c.
+  const double adoptScore = (5.0 + 2 * m_w0) / 4 + m_c;
+  EXPECT_NEAR(adopt.Evaluate(Kernel(four, 0), 0), adoptScore, 1e-12);
+  // As a member of the 5-kernel: W = 5 + 3 * w0, reject = (W - w0) / 4 + c,
+  // the same as its adopt score against the other four.
+  const double rejectScore = (5.0 + 3 * m_w0 - m_w0) / 4 + m_c;
+  EXPECT_NEAR(reject.Evaluate(Kernel(five, 0), 0), rejectScore, 1e-12);
+  EXPECT_NEAR(rejectScore, adoptScore, 1e-12);
+}
+
+TEST_F(SDEvaluatorTest, MergeScoresTheTotalWeightPlusCPerPair) {
+  CKernels<CSDTypeTags> ks(m_graph.get());
+  ks.Insert(CCluster(IDs{0, 1}));
+  ks.Insert(CCluster(IDs{2, 3, 4}));
+  CSDMApproxCompleteWeight merge(*m_graph);
+  // No edges between the two kernels: 6 * w0 + 6 * c.
+  EXPECT_NEAR(merge.Evaluate(Kernel(ks, 0), Kernel(ks, 1)), 6 * m_w0 + 6 * m_c, 1e-12);
+  // Edges 0-2 (1.5) and 1-4 (-0.5), plus one inside a kernel that must not
+  // count: W = 1.0 + 4 * w0, in either order.
+  AddEdge(0, 2, 1.5);
+  AddEdge(1, 4, -0.5);
+  AddEdge(2, 3, 9.0);
+  const double expected = 1.0 + 4 * m_w0 + 6 * m_c;
+  EXPECT_NEAR(merge.Evaluate(Kernel(ks, 0), Kernel(ks, 1)), expected, 1e-12);
+  EXPECT_NEAR(merge.Evaluate(Kernel(ks, 1), Kernel(ks, 0)), expected, 1e-12);
+}
+
+TEST_F(SDEvaluatorTest, AdoptedMembersCountInTheSizeButNotInTheMemberSet) {
+  AddEdge(0, 1, 2.0);
+  AddEdge(0, 2, 4.0);
+  AddEdge(0, 3, 8.0);
+  CKernels<CSDTypeTags> ks(m_graph.get());
+  ks.Insert(CCluster(IDs{1, 2}));
+  IDs unassigned{3};
+  ks.Adopt(ks.GetKernelList().front(), unassigned, unassigned.begin());
+  CSDAApproxCompleteWeight adopt(*m_graph);
+  // |K| = 3 but only the edges to 1 and 2 are found: W = 6 + (3 - 2) * w0.
+  EXPECT_NEAR(adopt.Evaluate(Kernel(ks, 0), 0), (6.0 + m_w0) / 3 + m_c, 1e-12);
+}
+
+TEST_F(SDEvaluatorTest, ALoneMemberIsNeverRejectedAndThresholdsPassThrough) {
+  CKernels<CSDTypeTags> ks(m_graph.get());
+  ks.Insert(CCluster(IDs{6}));
+  CEvaluatorSet<CSDTypeTags> set = CreateEvaluators<CSDTypeTags>(*m_graph);
+  ASSERT_NE(dynamic_cast<CSDAApproxCompleteWeight*>(set.m_adopt.get()), nullptr);
+  ASSERT_NE(dynamic_cast<CSDRApproxCompleteWeight*>(set.m_reject.get()), nullptr);
+  ASSERT_NE(dynamic_cast<CSDMApproxCompleteWeight*>(set.m_merge.get()), nullptr);
+  const double score = set.m_reject->Evaluate(Kernel(ks, 0), 6);
+  EXPECT_FALSE(std::isnan(score));
+  EXPECT_EQ(score, vandrel::kLoneMemberScore);
+  for (double v : {-2000000.0, -3000000.0, -1000000.0, 0.25}) {
+    EXPECT_EQ(set.m_adopt->ResolveThreshold(ks, v), v);
+    EXPECT_EQ(set.m_reject->ResolveThreshold(ks, v), v);
+    EXPECT_EQ(set.m_merge->ResolveThreshold(ks, v), v);
+  }
+  ExpectThrows([&] { set.m_adopt->Evaluate(Kernel(ks, 0), 99); },
+               "CGraph::ID2Index - id is not in graph");
+}
+
+// ---------------------------------------------------------------------------
+// Fingerprints
+
+// Five fingerprints of length 3 under the dot-product measure (normalized
+// to unit length), a model file, and the graph over all of them.
+class FPEvaluatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFingerprintStateForTests();
+    m_handler.reset(new CDotProductSimHandler(new CMeanSqNorm(0), new CDotProductSim()));
+    CNormFP::SetSimilarityHandler(m_handler.get());
+    if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
+    const std::string prefix = ::testing::TempDir() + "fp_eval_data";
+    {
+      std::ofstream orig(prefix + ".orig");
+      orig << "5\t3\n"
+           << "a 1 0 0\nb 3 4 0\nc 0 1 1\nd 0 0 2\ne 1 1 1\n";
+    }
+    std::remove((prefix + ".dp.sim").c_str());
+    WriteModel(prefix + ".dp");
+    m_analyzer.reset(new CFPDataFileAnalyzer(prefix));
+    m_data.reset(new CSIMnFPData(*m_analyzer, -1000000.0));
+    m_graph.reset(new CFPGraph(*m_data, -1000000.0));
+    ASSERT_EQ(m_graph->GetVerticesNum(), 5);
+  }
+  void TearDown() override {
+    m_graph.reset();
+    m_data.reset();
+    m_analyzer.reset();
+    ResetFingerprintStateForTests();
+  }
+
+  std::vector<double> Values(int index) const {
+    const CNormFP& fp = *m_graph->GetNormFP(index);
+    return {fp[0], fp[1], fp[2]};
+  }
+  static double Dot(const std::vector<double>& a, const std::vector<double>& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+  }
+  static std::vector<double> Mean(const std::vector<std::vector<double>>& vs) {
+    std::vector<double> m(3, 0.0);
+    for (const auto& v : vs)
+      for (int j = 0; j < 3; ++j) m[j] += v[j] / static_cast<double>(vs.size());
+    return m;
+  }
+  double Sim(int a, int b) const { return Dot(Values(a), Values(b)); }
+  // A kernel with the members' exact mean as its centroid.
+  void Insert(CKernels<CFPTypeTags>& ks, const IDs& ids) {
+    CNormFPConstPtrVec group;
+    for (unsigned int id : ids) group.push_back(m_graph->GetNormFP(static_cast<int>(id)));
+    ks.Insert(CFPCluster(ids, CNormFP(group)));
+  }
+  static const CKernels<CFPTypeTags>::CElement& Kernel(
+      const CKernels<CFPTypeTags>& ks, unsigned int pos) {
+    auto it = ks.GetKernelList().begin();
+    std::advance(it, pos);
+    return *it;
+  }
+
+  std::unique_ptr<CSimilarityHandler> m_handler;
+  std::unique_ptr<CFPDataFileAnalyzer> m_analyzer;
+  std::unique_ptr<CSIMnFPData> m_data;
+  std::unique_ptr<CFPGraph> m_graph;
+};
+
+TEST_F(FPEvaluatorTest, ScoresAreSimilaritiesToKernelMeans) {
+  CKernels<CFPTypeTags> ks(m_graph.get());
+  Insert(ks, {0, 1});
+  Insert(ks, {2, 3, 4});
+  CFPAEvalMeanSim adopt(*m_graph);
+  CFPREvalMeanSim reject(*m_graph);
+  CFPMEvalMeanSim merge(*m_graph);
+  const auto m01 = Mean({Values(0), Values(1)});
+  const auto m234 = Mean({Values(2), Values(3), Values(4)});
+  EXPECT_NEAR(adopt.Evaluate(Kernel(ks, 0), 3), Dot(m01, Values(3)), 1e-6);
+  EXPECT_NEAR(adopt.Evaluate(Kernel(ks, 1), 1), Dot(m234, Values(1)), 1e-6);
+  EXPECT_NEAR(merge.Evaluate(Kernel(ks, 0), Kernel(ks, 1)), Dot(m01, m234), 1e-6);
+  // Keeping member 4 scores its similarity to the mean of 2 and 3.
+  EXPECT_NEAR(reject.Evaluate(Kernel(ks, 1), 4), Dot(Values(4), Mean({Values(2), Values(3)})),
+              1e-6);
+  EXPECT_NEAR(reject.Evaluate(Kernel(ks, 0), 0), Sim(0, 1), 1e-6);
+}
+
+TEST_F(FPEvaluatorTest, DerivedThresholdsFromTheKernelSet) {
+  CKernels<CFPTypeTags> ks(m_graph.get());
+  Insert(ks, {0, 1});
+  Insert(ks, {2, 3, 4});
+  // within: the mean similarity over ordered pairs of distinct members of a
+  // kernel; between: the mean similarity over pairs of different kernels.
+  const double within =
+      (2 * Sim(0, 1) + 2 * (Sim(2, 3) + Sim(2, 4) + Sim(3, 4))) / (2 * 1 + 3 * 2);
+  double cross = 0.0;
+  for (int a : {0, 1})
+    for (int b : {2, 3, 4}) cross += Sim(a, b);
+  const double between = cross / 6;
+  ASSERT_GE(between, 0.0);
+  CFPAEvalMeanSim adopt(*m_graph);
+  CFPREvalMeanSim reject(*m_graph);
+  CFPMEvalMeanSim merge(*m_graph);
+  EXPECT_NEAR(adopt.WithinMeanSim(ks), within, 1e-6);
+  EXPECT_NEAR(adopt.BetweenMeanSim(ks), between, 1e-6);
+  EXPECT_NEAR(adopt.ResolveThreshold(ks, -2000000.0), 0.5 * (within + between), 1e-6);
+  EXPECT_NEAR(reject.ResolveThreshold(ks, -2000000.0), 0.9 * within + 0.1 * between, 1e-6);
+  EXPECT_EQ(merge.ResolveThreshold(ks, -2000000.0), -2000000.0);
+  // The model's means: mates 0.8, non-mates 0.2.
+  for (double v : {-3000000.0}) {
+    EXPECT_DOUBLE_EQ(adopt.ResolveThreshold(ks, v), 0.8);
+    EXPECT_DOUBLE_EQ(reject.ResolveThreshold(ks, v), 0.8);
+    EXPECT_DOUBLE_EQ(merge.ResolveThreshold(ks, v), 0.8);
+  }
+  EXPECT_DOUBLE_EQ(merge.ResolveThreshold(ks, -1000000.0), 0.5);
+  EXPECT_EQ(adopt.ResolveThreshold(ks, -1000000.0), -1000000.0);
+  EXPECT_EQ(reject.ResolveThreshold(ks, -1000000.0), -1000000.0);
+  for (double v : {0.3, -9999999.0}) {
+    EXPECT_EQ(adopt.ResolveThreshold(ks, v), v);
+    EXPECT_EQ(reject.ResolveThreshold(ks, v), v);
+    EXPECT_EQ(merge.ResolveThreshold(ks, v), v);
+  }
+}
+
+TEST_F(FPEvaluatorTest, OneKernelUsesHalfTheWithinSimilarity) {
+  CFPAEvalMeanSim adopt(*m_graph);
+  CFPREvalMeanSim reject(*m_graph);
+  {
+    CKernels<CFPTypeTags> ks(m_graph.get());
+    Insert(ks, {1, 2, 4});
+    const double within = (Sim(1, 2) + Sim(1, 4) + Sim(2, 4)) / 3;
+    EXPECT_NEAR(adopt.ResolveThreshold(ks, -2000000.0), 0.5 * within, 1e-6);
+    // between is the measure's smallest value, 0 for the dot product.
+    EXPECT_EQ(adopt.BetweenMeanSim(ks), 0.0);
+    EXPECT_NEAR(reject.ResolveThreshold(ks, -2000000.0), 0.9 * within, 1e-6);
+  }
+  {
+    // A single one-member kernel: the divisor is 0 and within is the first
+    // fingerprint's similarity with itself (1 for unit vectors).
+    CKernels<CFPTypeTags> ks(m_graph.get());
+    Insert(ks, {3});
+    EXPECT_NEAR(adopt.WithinMeanSim(ks), 1.0, 1e-6);
+    EXPECT_NEAR(adopt.ResolveThreshold(ks, -2000000.0), 0.5, 1e-6);
+    const double score = reject.Evaluate(Kernel(ks, 0), 3);
+    EXPECT_EQ(score, vandrel::kLoneMemberScore);
+  }
+}
+
+TEST_F(FPEvaluatorTest, UnknownIdsFailThroughTheIdHash) {
+  CKernels<CFPTypeTags> ks(m_graph.get());
+  Insert(ks, {0, 1});
+  CFPAEvalMeanSim adopt(*m_graph);
+  ExpectThrows([&] { adopt.Evaluate(Kernel(ks, 0), 17); },
+               "CIDHash::operator[] (const) - key does not exist in hash");
+}
+
+TEST_F(FPEvaluatorTest, ExactCompleteWeightSumsTheLogRatioOfEveryOtherPair) {
+  CFPCalcExactCompleteWeight calc(*m_graph);
+  auto lr = [&](double s) {
+    return LogNormalDensity(s, 0.8, 0.1) - LogNormalDensity(s, 0.2, 0.2);
+  };
+  const double expected = lr(Sim(2, 0)) + lr(Sim(2, 3)) + lr(Sim(2, 4));
+  EXPECT_NEAR(calc.ExactWeight(IDs{0, 2, 3, 4}, 2), expected, 1e-6);
+  EXPECT_NEAR(calc.ExactWeight(std::vector<unsigned int>{4, 3, 0}, 2), expected, 1e-6);
+  EXPECT_EQ(calc.ExactWeight(IDs{2}, 2), 0.0);
+  CEvaluatorSet<CFPTypeTags> set = CreateEvaluators<CFPTypeTags>(*m_graph);
+  EXPECT_NE(dynamic_cast<CFPAEvalMeanSim*>(set.m_adopt.get()), nullptr);
+  EXPECT_NE(dynamic_cast<CFPREvalMeanSim*>(set.m_reject.get()), nullptr);
+  EXPECT_NE(dynamic_cast<CFPMEvalMeanSim*>(set.m_merge.get()), nullptr);
+}
+
+}  // namespace
