@@ -1,5 +1,7 @@
 #include "vandrel/engine/Executer.h"
 
+#include <cstdio>
+
 #include <iostream>
 #include <new>
 
@@ -52,6 +54,8 @@ CExecuter<T>::CExecuter(const char* inputPrefix) : m_inputPrefix(inputPrefix) {
   }
   vandrel::ScopedStage stage("similarity threshold");
   m_simTh = m_analyzer->CalcSimTh(kSimilarPairsWanted);
+  if (vandrel::StageTimingEnabled())
+    std::fprintf(stderr, "[timing] similarity threshold value %.17g\n", m_simTh);
 }
 
 template <class T>
