@@ -29,7 +29,7 @@ summarize() {  # <solution file>: cluster sizes, largest first, and singletons
   awk -F'\t' '$2 == 0 { s++ ; next } { n[$2]++ }
     END {
       printf "  %d genes in %d clusters, %d singletons\n", NR - s, length(n), s
-      printf "  cluster sizes:"
+      printf "  cluster sizes: "
       for (k in n) print n[k] | "sort -rn | tr \"\\n\" \" \""
       close("sort -rn | tr \"\\n\" \" \"")
       printf "\n"

@@ -48,6 +48,16 @@ bool findEnrichedTFs(const NamedIdSet& tfs, const NamedIdSet& promoters,
                      double pValueThreshold, bool bonferroni, const std::string& resultPath,
                      const TestSettings* hgTest, const TestSettings* empTest) {
   if (hgTest == nullptr || empTest == nullptr) return false;
+  // The HG limit is checked before the result file is opened, so that a bad
+  // limit does not leave a truncated result file behind.
+  HyperGeometricScore hg;
+  if (hgTest->enabled) {
+    if (!hg.setMaxHits(hgTest->limit)) {
+      err("ERROR: Problems setting max-hits for hyper-geometric score.\n");
+      return false;
+    }
+    hg.setData(&tfs, &promoters, &targetSets, &fingerprints);
+  }
   ResultFile result;
   if (!resultPath.empty()) {
     if (!result.open(resultPath)) {
@@ -57,15 +67,6 @@ bool findEnrichedTFs(const NamedIdSet& tfs, const NamedIdSet& promoters,
     std::fprintf(result.get(),
                  "<target-set> <PWM> <p-value> <target-set-stats: hits,coverage,size> "
                  "<BG-set-stats: hits,coverage,size>\n");
-  }
-
-  HyperGeometricScore hg;
-  if (hgTest->enabled) {
-    if (!hg.setMaxHits(hgTest->limit)) {
-      err("ERROR: Problems setting max-hits for hyper-geometric score.\n");
-      return false;
-    }
-    hg.setData(&tfs, &promoters, &targetSets, &fingerprints);
   }
   EmpiricalScore emp(empTest->limit);
   if (empTest->enabled) emp.setData(&tfs, &promoters, &targetSets, &fingerprints);

@@ -1,6 +1,7 @@
 // Line pieces of at most 199 characters, CRLF read like LF.
 #include "tfenrich/LineReader.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace tfenrich {
@@ -35,10 +36,13 @@ bool LineReader::next(std::string& line) {
 }
 
 bool firstWord(const std::string& text, std::string& word, std::string::size_type* end) {
+  // A line is text up to its first NUL byte: a name never holds one (it is
+  // passed on as a C string), so binary input cannot yield an empty name.
+  const std::string::size_type size = std::min(text.size(), text.find('\0'));
   std::string::size_type i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  while (i < size && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   std::string::size_type j = i;
-  while (j < text.size() && !std::isspace(static_cast<unsigned char>(text[j]))) ++j;
+  while (j < size && !std::isspace(static_cast<unsigned char>(text[j]))) ++j;
   if (end != nullptr) *end = j;
   if (j == i) return false;
   word = text.substr(i, j - i);

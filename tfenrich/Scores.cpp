@@ -59,14 +59,14 @@ bool HyperGeometricScore::computeScore(int setIndex, int t, double* pValue,
   int bgHits = 0, bgCoverage = 0;
   for (int r = 0; r < N; ++r) {
     const int h = fp.hits(r, t);
-    ++classSize[std::min(h, limit_)];
+    ++classSize[std::max(0, std::min(h, limit_))];
     bgHits += h;
     if (h > 0) ++bgCoverage;
   }
   int x = 0, targetHits = 0, targetCoverage = 0;
   for (int member : members) {
     const int h = fp.hits(member, t);
-    x += std::min(h, limit_);
+    x += std::max(0, std::min(h, limit_));
     targetHits += h;
     if (h > 0) ++targetCoverage;
   }
@@ -158,6 +158,18 @@ double lchoose(int n, int k) {
 
 namespace {
 
+// Terms that cannot change the sum are not computed, which keeps the result
+// bit for bit that of adding every term:
+//  - below exp(-800) a term underflows to exactly 0;
+//  - a term below exp(-38) times a term already added is below half a unit
+//    in the last place of the sum (2^-54 > exp(-38)), so adding it rounds
+//    back to the same sum.
+constexpr double kNegligibleLog = -800.0;
+constexpr double kNegligibleBelowLargest = 38.0;
+// Extra distance below the limit before a falling row is cut short; it
+// absorbs the small steps of lchoose where it changes branch.
+constexpr double kDescentMargin = 10.0;
+
 // lchoose(a, i) for i = 0 .. top (top <= a).
 std::vector<double> lchooseRow(int a, int top) {
   std::vector<double> row(static_cast<std::size_t>(top) + 1);
@@ -195,16 +207,31 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x) {
   const std::vector<double> l3 = lchooseRow(a3, std::min(a3, n));
 
   double sum = 0.0;
+  double skipBelow = kNegligibleLog;
   const int jTop = std::min({F, a1, n});
   for (int j = 0; j <= jTop; ++j) {
     const int kTop = std::min({(F - j) / 2, a2, n - j});
     for (int k = 0; k <= kTop; ++k) {
-      const int lFrom = std::max(0, n - j - k - a0);
+      // Terms below x add nothing; since the total grows with l, the loop
+      // starts at the first l that reaches x (same terms, same order).
+      const int need = x - j - 2 * k;
+      const int lFrom = std::max({0, n - j - k - a0, need > 0 ? (need + 2) / 3 : 0});
       const int lTop = std::min({(F - 2 * k - j) / 3, a3, n - j - k});
+      double previous = 0.0;
       for (int l = lFrom; l <= lTop; ++l) {
-        if (j + 2 * k + 3 * l < x) continue;
         const double L = ((l0[n - j - k - l] + l3[l]) + l2[k]) + l1[j];
-        sum += std::exp(L - G);
+        const double d = L - G;
+        if (d < skipBelow) {
+          // Adding this term would leave the sum unchanged.  L is concave in
+          // l (a sum of log binomials), so once it falls well below the
+          // limit on its way down, every later term of the row does too.
+          if (d < skipBelow - kDescentMargin && l > lFrom && L < previous) break;
+          previous = L;
+          continue;
+        }
+        previous = L;
+        sum += std::exp(d);
+        skipBelow = std::max(skipBelow, d - kNegligibleBelowLargest);
       }
     }
   }

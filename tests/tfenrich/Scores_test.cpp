@@ -358,3 +358,46 @@ TEST(Bonferroni, MultipliesAndClamps) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every term of the class-combination sum added in loop order, without
+// skipping any; the scorer must give this sum bit for bit.
+double directTripleSum(int a0, int a1, int a2, int a3, int n, int x) {
+  int F;
+  if (a3 >= n) F = 3 * n;
+  else if (a2 >= n - a3) F = 3 * a3 + 2 * (n - a3);
+  else if (a1 < n - a3 - a2) F = 3 * a3 + 2 * a2 + a1;
+  else F = 3 * a3 + 2 * a2 + (n - a3 - a2);
+  const double G = lchoose(a0 + a1 + a2 + a3, n);
+  double sum = 0;
+  for (int j = 0; j <= std::min({F, a1, n}); ++j) {
+    for (int k = 0; k <= std::min({(F - j) / 2, a2, n - j}); ++k) {
+      for (int l = std::max(0, n - j - k - a0); l <= std::min({(F - 2 * k - j) / 3, a3, n - j - k});
+           ++l) {
+        if (j + 2 * k + 3 * l >= x) {
+          sum += std::exp(((lchoose(a0, n - j - k - l) + lchoose(a3, l)) + lchoose(a2, k)) +
+                          lchoose(a1, j) - G);
+        }
+      }
+    }
+  }
+  return std::min(1.0, std::max(0.0, sum));
+}
+
+TEST(HyperGeometric, LargeCasesEqualTheDirectSumExactly) {
+  const int cases[][6] = {
+      {10000, 5000, 2500, 2500, 150, 0},   {10000, 5000, 2500, 2500, 150, 170},
+      {10000, 5000, 2500, 2500, 150, 260}, {10000, 5000, 2500, 2500, 150, 420},
+      {900, 60, 30, 10, 120, 40},          {900, 60, 30, 10, 120, 5},
+      {50, 400, 300, 250, 200, 350},       {19000, 600, 250, 150, 80, 30},
+      {30, 20, 10, 40, 100, 150},          {0, 0, 0, 200, 150, 450},
+  };
+  for (const auto& c : cases) {
+    const double direct = directTripleSum(c[0], c[1], c[2], c[3], c[4], c[5]);
+    EXPECT_EQ(calcHyperGeometricScore(c[0], c[1], c[2], c[3], c[4], c[5]), direct)
+        << c[0] << " " << c[1] << " " << c[2] << " " << c[3] << " n " << c[4] << " x " << c[5];
+  }
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "vandrel/data/SimHandler.h"
+#include "vandrel/run/AtomicFile.h"
 
 namespace {
 
@@ -144,7 +145,9 @@ void CNormFPMtx::Insert(const CNormFP& fp) {
   if (!m_insertionAllowed) throw "CNormFPMtx::Insert - Insertion is illegal";
   try {
     auto copy = std::make_unique<CNormFP>(fp);
-    m_rows.reserve(m_fps.size() + 1);
+    // Geometric growth: reserving exactly one more slot per insertion made
+    // reading n fingerprints cost O(n^2) copies.
+    if (m_rows.capacity() < m_fps.size() + 1) m_rows.reserve(2 * (m_fps.size() + 1));
     m_fps.push_back(std::move(copy));
     m_rows.push_back(m_fps.back()->GetValues());
   } catch (const std::bad_alloc&) {
@@ -170,13 +173,16 @@ void CNormFPMtx::SimilarityRow(unsigned int i, unsigned int first, double* out) 
 void CNormFPMtx::Save(const std::string& pathPrefix, bool overwrite) const {
   const std::string path = pathPrefix + ".fpn";
   if (!overwrite && FileExists(path)) return;
-  std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (!out.is_open()) throw "CNormFPMtx::Save - problems opening out file";
+  // Written beside the target and renamed into place when complete.
+  vandrel::CAtomicFile file(path);
+  if (!file.IsOpen()) throw "CNormFPMtx::Save - problems opening out file";
+  std::ofstream& out = file.Stream();
   out << Size() << '\t' << CFingerprint::GetLength() << '\n';
   for (const auto& fp : m_fps) {
     fp->Save(out);
     out << '\n';
   }
+  if (!file.Commit()) throw "CNormFPMtx::Save - problems opening out file";
 }
 
 void ResetFingerprintStateForTests() {

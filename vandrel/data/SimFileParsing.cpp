@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 
 namespace vandrel {
 
@@ -42,6 +43,21 @@ const char* SkipInlineBlanks(const char* p) {
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
+}
+
+bool SimFileNamesMatch(const std::string& path, const std::vector<std::string>& names) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return false;
+  CTokenReader reader(in, 0);
+  std::string token;
+  if (!reader.Next(token) || token != "NAMES:") return false;
+  std::size_t k = 0;
+  while (reader.Next(token)) {
+    if (token == "VALUES:") return k == names.size();
+    if (k >= names.size() || token != names[k]) return false;
+    ++k;
+  }
+  return false;
 }
 
 CTokenReader::CTokenReader(std::istream& in, std::int64_t start)

@@ -16,6 +16,11 @@ namespace vandrel {
 
 bool FileExists(const std::string& path);
 
+// Whether the `.sim` file at `path` lists exactly `names` (same count, same
+// order) in its names section.  A cached table that does not belongs to
+// other data.  Reads only up to the "VALUES:" token.
+bool SimFileNamesMatch(const std::string& path, const std::vector<std::string>& names);
+
 class CTokenReader {
  public:
   // Reads `in` from byte offset `start` on (the stream is repositioned).

@@ -13,6 +13,7 @@
 #include "vandrel/data/SimFileParsing.h"
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/graph/IDHash.h"
+#include "vandrel/run/AtomicFile.h"
 #include "vandrel/stats/DataFileAnalyzer.h"
 #include "vandrel/stats/Random.h"
 #include "vandrel/stats/SimDistrib.h"
@@ -49,7 +50,6 @@ CSimilarityData::CSimilarityData(CSDDataFileAnalyzer& analyzer, double threshold
     throw "CSimilarityData constructor - memory problems";
   }
   ReadValsFile(analyzer.GetPrefix(), threshold);
-  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
 }
 
 CSimilarityData::~CSimilarityData() = default;
@@ -95,6 +95,9 @@ void CSimilarityData::ReadValsFile(const std::string& prefix, double threshold) 
   if (in.bad()) throw "CSimilarityData::ReadValsFile - problems reading file";
   m_names = std::move(names);
   m_counters.assign(m_names.size(), CValuesCounter());
+  // A whole file covers every element: id = index.
+  m_idToIndex.reset(new CIDHash<unsigned int>());
+  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
 
   // Values section.  A pair counts only at its first appearance within the
   // group of its first index: `seenIn[j]` holds the number (plus one) of the
@@ -192,15 +195,17 @@ void CSimilarityData::ReadElementVals(CSDDataFileAnalyzer& analyzer, double thre
 void CSimilarityData::Save(const std::string& prefix, bool overwrite) const {
   const std::string path = prefix + ".sim";
   if (overwrite || !vandrel::FileExists(path)) {
-    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open()) throw "CSimilarityData::Save - problems opening file";
+    // Written beside the target and renamed into place when complete, so
+    // that a later run never reads a half-written table.
+    vandrel::CAtomicFile file(path, std::ios::binary);
+    if (!file.IsOpen()) throw "CSimilarityData::Save - problems opening file";
+    std::ofstream& out = file.Stream();
     out << "NAMES:\n";
     for (const std::string& name : m_names) out << name << "\n";
     out << "VALUES:\n";
     for (const CElement& e : m_values)
       out << e.m_first << "\t" << e.m_second << "\t" << e.m_value << "\n";
-    out.flush();
-    if (!out) throw "CSimilarityData::Save - problems opening file";
+    if (!file.Commit()) throw "CSimilarityData::Save - problems opening file";
   }
   if (m_simDistrib) m_simDistrib->Save(prefix, overwrite);
 }
@@ -244,16 +249,21 @@ CSIMnFPData::CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
   }
   const std::string cachePrefix =
       analyzer.GetPrefix() + CNormFP::GetSimilarityHandler()->GetFileSuffix();
-  if (vandrel::FileExists(cachePrefix + ".sim")) {
+  // A cached table that lists other elements than the fingerprints belongs
+  // to other data: it is not read, the values are computed, and the save
+  // replaces it.
+  const bool cached = vandrel::FileExists(cachePrefix + ".sim");
+  m_replaceCache = cached && !vandrel::SimFileNamesMatch(cachePrefix + ".sim", fpData.GetNames());
+  if (cached && !m_replaceCache) {
     ReadValsFile(cachePrefix, threshold);
     if (m_names.size() != total)
       throw "CSIMnFPData constructor - similarity file does not match the fingerprints";
   } else {
     m_names = fpData.GetNames();
     m_counters.assign(total, CValuesCounter());
+    for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
     CreateValsNDistrib(threshold, model);
   }
-  for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
 }
 
 CSIMnFPData::~CSIMnFPData() = default;
@@ -293,6 +303,6 @@ void CSIMnFPData::CreateValsNDistrib(double threshold, const CSimDistrib* initia
 
 void CSIMnFPData::Save(const std::string& outputPrefix, bool overwrite) const {
   const std::string p = outputPrefix + CNormFP::GetSimilarityHandler()->GetFileSuffix();
-  CSimilarityData::Save(p, overwrite);
-  m_normFPs->Save(p, overwrite);
+  CSimilarityData::Save(p, overwrite || m_replaceCache);
+  m_normFPs->Save(p, overwrite || m_replaceCache);
 }

@@ -69,7 +69,8 @@ class CSimilarityData {
   CSimilarityData& operator=(const CSimilarityData&) = delete;
   virtual ~CSimilarityData();
 
-  // Reads a whole `<prefix>.sim` file (names and values above `threshold`).
+  // Reads a whole `<prefix>.sim` file (names and values above `threshold`);
+  // the id map becomes id = index for every name.
   void ReadValsFile(const std::string& prefix, double threshold);
 
   // Writes `<prefix>.sim` (unless `overwrite` is false and it exists), then
@@ -108,7 +109,7 @@ class CSIMnFPData : public CSimilarityData {
   // fingerprints: the listed elements (in list order), their values
   // computed and a model fitted for them.  Otherwise all elements: a copy of
   // the analyzer's model, values read from `<input prefix><suffix>.sim` when
-  // that file exists, else computed.
+  // that file exists and lists the same elements, else computed.
   CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
               const std::vector<unsigned int>& ids = {});
   ~CSIMnFPData() override;
@@ -128,4 +129,7 @@ class CSIMnFPData : public CSimilarityData {
 
  private:
   std::unique_ptr<CNormFPMtx> m_normFPs;
+  // The cached `.sim` found for all elements listed other elements: saving
+  // replaces it (and its model and `.fpn`) whatever the overwrite flag.
+  bool m_replaceCache = false;
 };

@@ -209,6 +209,14 @@ std::list<typename CKernels<T>::IDList> CKernels<T>::GetKernelIDsLists() const {
   return lists;
 }
 
+template <class T>
+std::vector<const CCluster*> CKernels<T>::GetClusters() const {
+  std::vector<const CCluster*> clusters;
+  clusters.reserve(m_kernelsNum);
+  for (const CElement& k : m_kernelList) clusters.push_back(&k.m_cluster);
+  return clusters;
+}
+
 // ---------------------------------------------------------------------------
 // Adoption passes
 

@@ -97,6 +97,9 @@ class CKernels {
   const CElement* GetKernelByIndex(unsigned int kernelIndex) const;
   // The members of every kernel, in kernel-list order.
   std::list<IDList> GetKernelIDsLists() const;
+  // The kernels' clusters, in kernel-list order (valid while the kernels
+  // are unchanged); the input of the clustering solution.
+  std::vector<const CCluster*> GetClusters() const;
   // Counter that grows whenever a kernel changes, and whenever kernels are
   // inserted or removed (structure stamp).
   std::uint64_t GetChangeCounter() const { return m_changeCounter; }

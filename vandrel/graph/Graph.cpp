@@ -130,7 +130,10 @@ void CVertex::SetLabel(int label) {
 
 void CVertex::AddEdge(CEdge* e) {
   if (e == nullptr) throw "CVertex::AddEdge - No edge to add.";
-  const int list = (e->m_v1 != nullptr && e->m_v1->m_id == m_id) ? 0 : 1;
+  // The endpoint is recognised by identity: with distinct ids this is the
+  // same as comparing ids, and two vertices sharing an id still get the edge
+  // in opposite lists.
+  const int list = (e->m_v1 == this) ? 0 : 1;
   try {
     m_edges[list].push_back(e);
   } catch (const std::bad_alloc&) {
@@ -173,7 +176,7 @@ void CVertex::RemoveSlot(int list, int slot) {
 
 void CVertex::RemoveEdge(CEdge* e) {
   if (e == nullptr) return;
-  const int list = (e->m_v1 != nullptr && e->m_v1->m_id == m_id) ? 0 : 1;
+  const int list = (e->m_v1 == this) ? 0 : 1;
   const int slot = LocateEdge(e, list);
   if (slot < 0) return;
   m_weightSum -= e->m_weight;

@@ -8,14 +8,12 @@
 #include <cmath>
 #include <new>
 
-#include "vandrel/data/Fingerprint.h"
 #include "vandrel/data/SimilarityData.h"
 #include "vandrel/mincut/MinCut.h"
 #include "vandrel/stats/SimDistrib.h"
 
 namespace {
 
-std::vector<int> ToVector(const std::list<int>& l) { return std::vector<int>(l.begin(), l.end()); }
 std::vector<unsigned int> ToVector(const std::list<unsigned int>& l) {
   return std::vector<unsigned int>(l.begin(), l.end());
 }
@@ -189,20 +187,136 @@ CMinCut* CComponent::GetMinCut() const {
   return m_minCut.get();
 }
 
+namespace {
+
+// Weight floor of the edges that count for the far-pair search.
+const double kFarEdgeFloor = 2.0;
+// Above this many vertices the neighbourhood bitsets would be too large and
+// the search runs one breadth-first search per start vertex.
+const size_t kFarPairBitsetLimit = 8192;
+
+}  // namespace
+
+// The far pair is the first start vertex (in index order) of greatest BFS
+// depth over edges of weight >= 2.0, the search ending at the first start of
+// depth 3 or more.  Running a BFS from every start costs O(V * E) on dense
+// components, so the depth of each start is first classified as 0, 1, 2 or
+// "3 or more" from neighbourhood bitsets (is the ball of radius 1 or 2 the
+// whole connected piece?), and a real BFS runs only for the starts that
+// improve the best depth (at most four) and for the last start examined, so
+// that the result and the labels left behind are those of the plain search.
 void CComponent::FindFarPair() {
   m_farDepth = -1;
   m_farSource = nullptr;
   m_farSink = nullptr;
-  for (CVertex* v : m_vertices) {
-    if (m_farDepth > 2) break;
-    if (v == nullptr) continue;
-    ClearLabels();
-    const BFSResult r = BFS(v, 0, 2.0, 0);
-    if (r.first > m_farDepth) {
+  const size_t n = m_vertices.size();
+  if (n > kFarPairBitsetLimit) {
+    for (CVertex* v : m_vertices) {
+      if (m_farDepth > 2) break;
+      if (v == nullptr) continue;
+      ClearLabels();
+      const BFSResult r = BFS(v, 0, kFarEdgeFloor, 0);
+      if (r.first > m_farDepth) {
+        m_farDepth = r.first;
+        m_farSource = v;
+        m_farSink = r.second;
+      }
+    }
+    return;
+  }
+
+  try {
+    const size_t words = (n + 63) / 64;
+    std::vector<unsigned long long> adj(n * words, 0ULL);
+    std::vector<int> heavyDegree(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+      const CVertex* v = m_vertices[i];
+      if (v == nullptr) continue;
+      for (const CEdge* e : v->m_edges[0]) {
+        if (!(e->m_weight >= kFarEdgeFloor)) continue;
+        const size_t j = static_cast<size_t>(ID2Index(e->m_v2->m_id));
+        unsigned long long& wi = adj[i * words + j / 64];
+        const unsigned long long bj = 1ULL << (j % 64);
+        if ((wi & bj) == 0) {
+          wi |= bj;
+          adj[j * words + i / 64] |= 1ULL << (i % 64);
+          ++heavyDegree[i];
+          ++heavyDegree[j];
+        }
+      }
+    }
+    // Connected pieces over heavy edges and their sizes.
+    std::vector<int> piece(n, -1);
+    std::vector<int> pieceSize;
+    std::vector<size_t> stack;
+    for (size_t i = 0; i < n; ++i) {
+      if (m_vertices[i] == nullptr || piece[i] >= 0) continue;
+      const int id = static_cast<int>(pieceSize.size());
+      pieceSize.push_back(0);
+      piece[i] = id;
+      stack.push_back(i);
+      while (!stack.empty()) {
+        const size_t x = stack.back();
+        stack.pop_back();
+        ++pieceSize[id];
+        for (size_t w = 0; w < words; ++w) {
+          unsigned long long bits = adj[x * words + w];
+          while (bits != 0) {
+            const size_t y = w * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+            bits &= bits - 1;
+            if (piece[y] < 0) {
+              piece[y] = id;
+              stack.push_back(y);
+            }
+          }
+        }
+      }
+    }
+    auto count = [words](const std::vector<unsigned long long>& set) {
+      int c = 0;
+      for (size_t w = 0; w < words; ++w) c += __builtin_popcountll(set[w]);
+      return c;
+    };
+    // Depth of a BFS from vertex i, capped at 3.
+    std::vector<unsigned long long> ball(words);
+    auto cappedDepth = [&](size_t i) {
+      if (heavyDegree[i] == 0) return 0;
+      const int size = pieceSize[piece[i]];
+      if (heavyDegree[i] + 1 == size) return 1;
+      for (size_t w = 0; w < words; ++w) ball[w] = adj[i * words + w];
+      ball[i / 64] |= 1ULL << (i % 64);
+      for (size_t w = 0; w < words; ++w) {
+        unsigned long long bits = adj[i * words + w];
+        while (bits != 0) {
+          const size_t y = w * 64 + static_cast<size_t>(__builtin_ctzll(bits));
+          bits &= bits - 1;
+          for (size_t k = 0; k < words; ++k) ball[k] |= adj[y * words + k];
+          if (count(ball) == size) return 2;
+        }
+      }
+      return 3;
+    };
+
+    CVertex* lastTried = nullptr;
+    CVertex* lastSearched = nullptr;
+    for (size_t i = 0; i < n && m_farDepth <= 2; ++i) {
+      CVertex* v = m_vertices[i];
+      if (v == nullptr) continue;
+      lastTried = v;
+      if (cappedDepth(i) <= m_farDepth) continue;
+      ClearLabels();
+      const BFSResult r = BFS(v, 0, kFarEdgeFloor, 0);
+      lastSearched = v;
       m_farDepth = r.first;
       m_farSource = v;
       m_farSink = r.second;
     }
+    if (lastTried != nullptr && lastTried != lastSearched) {
+      ClearLabels();
+      BFS(lastTried, 0, kFarEdgeFloor, 0);
+    }
+  } catch (const std::bad_alloc&) {
+    throw "CComponent::FindFarPair - memory problem";
   }
 }
 
@@ -224,115 +338,4 @@ bool CComponent::IsKernel(double minPairWeight) {
     return true;
   }
   return false;
-}
-
-// ---------------------------------------------------------------- CFPGraph
-
-CFPGraph::CFPGraph() : CSimilarityGraph() {}
-
-CFPGraph::CFPGraph(const CSIMnFPData& fpData, double simThreshold, const std::vector<unsigned int>& ids)
-    : CSimilarityGraph(fpData, simThreshold, ids) {
-  AppendDataFPs(fpData, ids);
-}
-
-CFPGraph::CFPGraph(const CSIMnFPData& fpData, double simThreshold, const std::list<unsigned int>& ids)
-    : CSimilarityGraph(fpData, simThreshold, ids) {
-  AppendDataFPs(fpData, ToVector(ids));
-}
-
-CFPGraph::CFPGraph(const CSIMnFPData& fpData, double simThreshold) : CSimilarityGraph(fpData, simThreshold) {
-  // Vertex index = element index.
-  const CNormFPMtx& mtx = fpData.GetNormFPMtx();
-  try {
-    m_normFPs.reserve(m_vertices.size());
-    for (size_t i = 0; i < m_vertices.size(); ++i) m_normFPs.push_back(&mtx[static_cast<unsigned int>(i)]);
-  } catch (const std::bad_alloc&) {
-    throw "CFPGraph constructor - memory problem";
-  }
-}
-
-CFPGraph::CFPGraph(const CFPGraph& parent, const std::vector<int>& indices) : CSimilarityGraph(parent, indices) {
-  CopyParentFPs(parent, indices);
-}
-
-CFPGraph::CFPGraph(const CFPGraph& parent, const std::list<int>& indices) : CSimilarityGraph(parent, indices) {
-  CopyParentFPs(parent, ToVector(indices));
-}
-
-CFPGraph::CFPGraph(CFPGraph* source) : CSimilarityGraph(source) { CopySourceFPs(*source); }
-
-CFPGraph::~CFPGraph() {}
-
-void CFPGraph::AppendDataFPs(const CSIMnFPData& fpData, const std::vector<unsigned int>& ids) {
-  const CIDHash<unsigned int>& idHash = fpData.GetIDHash();
-  const CNormFPMtx& mtx = fpData.GetNormFPMtx();
-  try {
-    m_normFPs.reserve(m_normFPs.size() + ids.size());
-    for (unsigned int id : ids) m_normFPs.push_back(&mtx[idHash[id]]);
-  } catch (const std::bad_alloc&) {
-    throw "CFPGraph constructor - memory problem";
-  }
-}
-
-void CFPGraph::CopyParentFPs(const CFPGraph& parent, const std::vector<int>& indices) {
-  try {
-    m_normFPs.reserve(m_normFPs.size() + indices.size());
-    for (int index : indices) m_normFPs.push_back(parent.GetNormFP(index));
-  } catch (const std::bad_alloc&) {
-    throw "CFPGraph constructor - memory problem";
-  }
-}
-
-void CFPGraph::CopySourceFPs(const CFPGraph& source) {
-  try {
-    m_normFPs.reserve(m_normFPs.size() + m_vertices.size());
-    for (size_t k = 0; k < source.m_vertices.size(); ++k)
-      if (source.m_vertices[k] != nullptr) m_normFPs.push_back(source.GetNormFP(static_cast<int>(k)));
-  } catch (const std::bad_alloc&) {
-    throw "CFPGraph constructor - memory problem";
-  }
-}
-
-const CNormFP* CFPGraph::GetNormFP(int index) const {
-  if (static_cast<unsigned int>(index) >= m_normFPs.size()) throw "CFPGraph::GetNormFP - index is out of scope";
-  return m_normFPs[index];
-}
-
-std::list<unsigned int> CFPGraph::RemoveIsolatedVertices() {
-  std::vector<const CNormFP*> kept;
-  kept.reserve(m_normFPs.size());
-  for (size_t k = 0; k < m_vertices.size(); ++k) {
-    const CVertex* v = m_vertices[k];
-    if (v != nullptr && v->GetDegree() > 0) kept.push_back(GetNormFP(static_cast<int>(k)));
-  }
-  std::list<unsigned int> removed = CSimilarityGraph::RemoveIsolatedVertices();
-  m_normFPs.swap(kept);
-  return removed;
-}
-
-// ---------------------------------------------------------------- CFPComponent
-
-CFPComponent::CFPComponent(const CFPGraph& parent, const std::vector<int>& indices)
-    : CSimilarityGraph(parent, indices), CFPGraph(), CComponent() {
-  CopyParentFPs(parent, indices);
-}
-
-CFPComponent::CFPComponent(const CFPGraph& parent, const std::list<int>& indices)
-    : CSimilarityGraph(parent, indices), CFPGraph(), CComponent() {
-  CopyParentFPs(parent, ToVector(indices));
-}
-
-CFPComponent::CFPComponent(CFPGraph* source) : CSimilarityGraph(source), CFPGraph(), CComponent() {
-  CopySourceFPs(*source);
-}
-
-CFPComponent::~CFPComponent() {}
-
-void CFPComponent::CreateMinCut(bool allowNegative) {
-  try {
-    std::unique_ptr<CMinCut> cut(new CFPMinCut(this, allowNegative));
-    m_minCut = std::move(cut);
-  } catch (const std::bad_alloc&) {
-    throw "CComponent::CreateMinCut - memory problem";
-  }
 }

@@ -60,7 +60,8 @@ std::list<int> CDinic::Run(CComponent* component) {
   while (BuildLayerNetwork()) {
     CVertex* source = m_layerNet->GetVByIndex(0);
     CVertex* sink = m_layerNet->m_vertices.back();
-    while (FindAugmentingPath(source, sink, &path)) Augment(path);
+    // Each path carries one unit; an empty one would carry nothing.
+    while (FindAugmentingPath(source, sink, &path) && !path.empty()) Augment(path);
   }
 
   for (const CVertex* v : m_layerNet->m_vertices)

@@ -1,10 +1,12 @@
 // Negative-weight two-way partition (a heuristic, not an exact minimum):
 // seeds are the endpoints of the lightest edge; every other vertex joins the
-// side it costs least against (costs shifted by the heaviest edge so that
-// larger sides are not favoured); then passes move single vertices to the
-// side they weigh more with, while any move helps.
-// Cost: O(n + m) for the assignment and per pass; each move strictly lowers
-// the complete weight between the sides.
+// side it costs least against (each member of a side costs the shift, the
+// heaviest edge weight, so that large sides do not attract everything);
+// then passes move single vertices to the side they weigh more with, while
+// any move helps.  Sides are kept by vertex index, and each vertex's edges
+// as (neighbour index, weight) in adjacency order, so a weight is one scan.
+// Cost: O(m) to set up, O(n + m) for the assignment and per pass; each move
+// strictly lowers the complete weight between the sides.
 
 #include "vandrel/mincut/NegMinCut.h"
 
@@ -20,69 +22,50 @@ const double kGainBound = -1e8;
 // bound only guards against rounding making two moves undo each other.
 const int kMaxPasses = 10000;
 
+const int kNoSide = -1;
+const int kSideA = 0;
+const int kSideB = 1;
+
 }  // namespace
 
-CNegMinCut::CNegMinCut()
-    : m_graph(nullptr), m_shift(0.0), m_missingWeight(0.0), m_sizeA(0), m_sizeB(0) {}
+CNegMinCut::CNegMinCut() : m_graph(nullptr), m_shift(0.0), m_missingWeight(0.0), m_size{0, 0} {}
 
 CNegMinCut::~CNegMinCut() {}
 
-bool CNegMinCut::InSide(const CIDHash<bool>& side, const CVertex* v) const {
-  return side.Contains(v->m_id) && side[v->m_id];
-}
-
-void CNegMinCut::Join(CIDHash<bool>* side, int* sideSize, const CVertex* v) {
-  (*side)[v->m_id] = true;
-  ++*sideSize;
-}
-
-void CNegMinCut::Leave(CIDHash<bool>* side, int* sideSize, const CVertex* v) {
-  (*side)[v->m_id] = false;
-  --*sideSize;
-}
-
-double CNegMinCut::Weight(const CVertex* v, const CIDHash<bool>& side, int sideSize) const {
+double CNegMinCut::Weight(int v, int side) const {
   double sum = 0.0;
   int edges = 0;
-  for (int list = 0; list < 2; ++list) {
-    for (const CEdge* e : v->m_edges[list]) {
-      const CVertex* w = list == 0 ? e->m_v2 : e->m_v1;
-      if (InSide(side, w)) {
-        sum += e->m_weight;
-        ++edges;
-      }
+  for (const Neighbour& nb : m_neighbours[v]) {
+    if (m_sideOf[nb.index] == side) {
+      sum += nb.weight;
+      ++edges;
     }
   }
-  const int others = sideSize - (InSide(side, v) ? 1 : 0);
+  const int others = m_size[side] - (m_sideOf[v] == side ? 1 : 0);
   return sum + (others - edges) * m_missingWeight;
 }
 
-void CNegMinCut::Move(const CVertex* v) {
-  if (InSide(m_a, v)) {
-    Leave(&m_a, &m_sizeA, v);
-    Join(&m_b, &m_sizeB, v);
-  } else {
-    Leave(&m_b, &m_sizeB, v);
-    Join(&m_a, &m_sizeA, v);
-  }
+void CNegMinCut::Move(int v) {
+  const int from = m_sideOf[v];
+  --m_size[from];
+  m_sideOf[v] = 1 - from;
+  ++m_size[1 - from];
 }
 
 void CNegMinCut::BestSingleMove() {
-  const CVertex* best = nullptr;
+  int best = -1;
   double bestGain = kGainBound;
-  const int n = m_graph->GetVerticesNum();
-  for (int i = 0; i < n; ++i) {
-    const CVertex* u = m_graph->GetVByIndex(i);
-    const bool inA = InSide(m_a, u);
-    const double own = inA ? Weight(u, m_a, m_sizeA) : Weight(u, m_b, m_sizeB);
-    const double other = inA ? Weight(u, m_b, m_sizeB) : Weight(u, m_a, m_sizeA);
-    const double gain = other - own > 0.0 ? other - own : 0.0;
+  const int n = static_cast<int>(m_sideOf.size());
+  for (int u = 0; u < n; ++u) {
+    const int own = m_sideOf[u];
+    const double diff = Weight(u, 1 - own) - Weight(u, own);
+    const double gain = diff > 0.0 ? diff : 0.0;
     if (gain > bestGain) {
       bestGain = gain;
       best = u;
     }
   }
-  if (best != nullptr) Move(best);
+  if (best >= 0) Move(best);
 }
 
 std::list<int> CNegMinCut::Run(CComponent* component) {
@@ -101,34 +84,42 @@ std::list<int> CNegMinCut::Run(CComponent* component) {
   if (lightest == nullptr) return result;
   m_missingWeight = m_graph->m_analyzer.GetMissingEdgeWeight();
 
-  m_a.Clear();
-  m_b.Clear();
-  m_sizeA = 0;
-  m_sizeB = 0;
-  Join(&m_a, &m_sizeA, lightest->m_v1);
-  Join(&m_b, &m_sizeB, lightest->m_v2);
-
+  m_neighbours.assign(n, std::vector<Neighbour>());
   for (int i = 0; i < n; ++i) {
     const CVertex* v = m_graph->GetVByIndex(i);
-    if (v == lightest->m_v1 || v == lightest->m_v2) continue;
-    const double costA = m_sizeA * m_shift - Weight(v, m_a, m_sizeA);
-    const double costB = m_sizeB * m_shift - Weight(v, m_b, m_sizeB);
-    if (costA > costB || (costA == costB && m_sizeA >= m_sizeB))
-      Join(&m_b, &m_sizeB, v);
-    else
-      Join(&m_a, &m_sizeA, v);
+    m_neighbours[i].reserve(v->m_edges[0].size() + v->m_edges[1].size());
+    for (int list = 0; list < 2; ++list)
+      for (const CEdge* e : v->m_edges[list]) {
+        const CVertex* w = list == 0 ? e->m_v2 : e->m_v1;
+        m_neighbours[i].push_back(Neighbour{m_graph->ID2Index(w->m_id), e->m_weight});
+      }
+  }
+
+  m_sideOf.assign(n, kNoSide);
+  m_size[kSideA] = 0;
+  m_size[kSideB] = 0;
+  const int seedA = m_graph->ID2Index(lightest->m_v1->m_id);
+  const int seedB = m_graph->ID2Index(lightest->m_v2->m_id);
+  m_sideOf[seedA] = kSideA;
+  m_sideOf[seedB] = kSideB;
+  m_size[kSideA] = m_size[kSideB] = 1;
+
+  for (int v = 0; v < n; ++v) {
+    if (v == seedA || v == seedB) continue;
+    const double costA = m_size[kSideA] * m_shift - Weight(v, kSideA);
+    const double costB = m_size[kSideB] * m_shift - Weight(v, kSideB);
+    const int side = (costA > costB || (costA == costB && m_size[kSideA] >= m_size[kSideB])) ? kSideB : kSideA;
+    m_sideOf[v] = side;
+    ++m_size[side];
   }
 
   bool moved = true;
   for (int pass = 0; moved && pass < kMaxPasses; ++pass) {
     moved = false;
-    for (int i = 0; i < n && m_sizeA > 0 && m_sizeB > 0; ++i) {
-      const CVertex* v = m_graph->GetVByIndex(i);
-      const bool inA = InSide(m_a, v);
-      const double own = inA ? Weight(v, m_a, m_sizeA) : Weight(v, m_b, m_sizeB);
-      const double other = inA ? Weight(v, m_b, m_sizeB) : Weight(v, m_a, m_sizeA);
-      if (other > own) {
-        if ((inA ? m_sizeA : m_sizeB) == 1)
+    for (int v = 0; v < n && m_size[kSideA] > 0 && m_size[kSideB] > 0; ++v) {
+      const int own = m_sideOf[v];
+      if (Weight(v, 1 - own) > Weight(v, own)) {
+        if (m_size[own] == 1)
           BestSingleMove();
         else
           Move(v);
@@ -138,6 +129,6 @@ std::list<int> CNegMinCut::Run(CComponent* component) {
   }
 
   for (int i = 0; i < n; ++i)
-    if (InSide(m_a, m_graph->GetVByIndex(i))) result.push_back(i);
+    if (m_sideOf[i] == kSideA) result.push_back(i);
   return result;
 }

@@ -6,11 +6,9 @@
 // Cost: O(n + m) per greedy assignment and per improvement pass.
 
 #include <list>
+#include <vector>
 
-#include "vandrel/graph/IDHash.h"
 #include "vandrel/mincut/MinCut.h"
-
-class CVertex;
 
 class CNegMinCut : public CMinCutAlg {
  public:
@@ -19,22 +17,29 @@ class CNegMinCut : public CMinCutAlg {
   std::list<int> Run(CComponent* component) override;
 
  private:
-  // Sum of v's edge weights to the members of a side plus the missing-edge
+  // One incident edge seen from a vertex: the other endpoint's index and
+  // the weight.
+  struct Neighbour {
+    int index;
+    double weight;
+  };
+
+  // Sum of v's edge weights to the members of `side` plus the missing-edge
   // weight for every other member without an edge to v.
-  double Weight(const CVertex* v, const CIDHash<bool>& side, int sideSize) const;
-  bool InSide(const CIDHash<bool>& side, const CVertex* v) const;
-  void Join(CIDHash<bool>* side, int* sideSize, const CVertex* v);
-  void Leave(CIDHash<bool>* side, int* sideSize, const CVertex* v);
+  double Weight(int v, int side) const;
   // Moves v to the other side.
-  void Move(const CVertex* v);
+  void Move(int v);
   // Moves the vertex whose move gains most (the first on ties).
   void BestSingleMove();
 
   CComponent* m_graph;  // not owned
-  double m_shift;       // keeps the greedy costs positive
+  double m_shift;       // per-member cost that keeps large sides from winning
   double m_missingWeight;
-  CIDHash<bool> m_a;
-  CIDHash<bool> m_b;
-  int m_sizeA;
-  int m_sizeB;
+  // Side membership by vertex index (kSideA, kSideB or kNoSide) and the
+  // side sizes: the sets A and B.
+  std::vector<int> m_sideOf;
+  int m_size[2];
+  // Per vertex index, its edges in adjacency order (m_edges[0], then
+  // m_edges[1]), so that sums are formed in the graph's edge order.
+  std::vector<std::vector<Neighbour>> m_neighbours;
 };

@@ -8,6 +8,7 @@
 
 #include "vandrel/data/Fingerprint.h"
 #include "vandrel/graph/SimilarityGraph.h"
+#include "vandrel/run/AtomicFile.h"
 #include "vandrel/solution/Cluster.h"
 
 void CSolution::CElement::SetClusterIndex(unsigned int index) {
@@ -91,13 +92,15 @@ CSolution::CCommonInfo CSolution::GetClusterIndex(
 }
 
 void CSolution::Save(const std::string& name) const {
-  std::ofstream out(name + ".sol", std::ios::out | std::ios::trunc);
-  if (!out.is_open()) throw "CSolution::Save - problems opening output file";
+  // Written beside the target and renamed into place when complete: a
+  // write that failed (full disk, lost device, killed run) never leaves a
+  // partial solution under the final name.
+  vandrel::CAtomicFile file(name + ".sol");
+  if (!file.IsOpen()) throw "CSolution::Save - problems opening output file";
+  std::ofstream& out = file.Stream();
   for (const CElement& e : m_elements)
     out << e.GetName() << '\t' << e.GetClusterIndex() << '\n';
-  out.flush();
-  // A write that failed (full disk, lost device) must not pass as a result.
-  if (!out) throw "CSolution::Save - problems opening output file";
+  if (!file.Commit()) throw "CSolution::Save - problems opening output file";
 }
 
 CSDSolution::CSDSolution(const std::vector<const CCluster*>& clusters,

@@ -285,6 +285,7 @@ double NoEdgeProbOneRoot(const CDistrib& d, const std::vector<double>& roots, do
 
 void CThDistribAnalyzer::SetWeightTh(double w) {
   if (w == m_weightTh) return;
+  if (!m_simDistrib) throw "CThDistribAnalyzer::SetWeightTh - simDistrib was not set";
   m_weightTh = w;
   const CSimDistrib& model = *m_simDistrib;
   m_roots = model.SolveLogRatio(w);

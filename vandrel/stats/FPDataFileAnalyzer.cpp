@@ -28,7 +28,12 @@ CFPDataFileAnalyzer::CFPDataFileAnalyzer(const std::string& prefix) : CDataFileA
   m_elementsNum = static_cast<unsigned int>(fps.Size());
 
   const std::string p = prefix + CNormFP::GetSimilarityHandler()->GetFileSuffix();
-  if (vandrel::FileExists(p + ".distrib")) {
+  // A cached `<p>.sim` that lists other elements was written, together with
+  // `<p>.distrib`, for other data: that model is not read but fitted anew
+  // (and both caches are replaced when the run saves its table).
+  const bool staleCache = vandrel::FileExists(p + ".sim") &&
+                          !vandrel::SimFileNamesMatch(p + ".sim", m_fpData->GetNames());
+  if (!staleCache && vandrel::FileExists(p + ".distrib")) {
     try {
       m_simDistrib.reset(new CSimDistrib(p));
     } catch (const std::bad_alloc&) {

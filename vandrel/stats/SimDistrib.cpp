@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 
+#include "vandrel/run/AtomicFile.h"
 #include "vandrel/stats/EM.h"
 
 namespace {
@@ -170,14 +171,15 @@ void CSimDistrib::SimulateWeights() {
 void CSimDistrib::Save(const std::string& prefix, bool overwrite) const {
   const std::string path = DistribPath(prefix);
   if (!overwrite && access(path.c_str(), F_OK) == 0) return;
-  std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (!out.is_open()) throw "CSimDistrib::Save - problems with outFile";
+  // Written beside the target and renamed into place when complete; a
+  // write that did not reach the disk is a failure, not a saved model.
+  vandrel::CAtomicFile file(path);
+  if (!file.IsOpen()) throw "CSimDistrib::Save - problems with outFile";
+  std::ofstream& out = file.Stream();
   out << "P_MATES\t" << m_pMates << "\n";
   for (int c = 0; c < 2; ++c) {
     m_distribs[c]->WriteName(out);
     m_distribs[c]->SaveParms(out);
   }
-  out.close();
-  // A write that did not reach the disk is a failure, not a saved model.
-  if (out.fail()) throw "CSimDistrib::Save - problems with outFile";
+  if (!file.Commit()) throw "CSimDistrib::Save - problems with outFile";
 }

@@ -166,22 +166,30 @@ TEST_F(SDEvaluatorTest, ALoneMemberIsNeverRejectedAndThresholdsPassThrough) {
 class FPEvaluatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    Load(new CDotProductSimHandler(new CMeanSqNorm(0), new CDotProductSim()), ".dp",
+         "5\t3\na 1 0 0\nb 3 4 0\nc 0 1 1\nd 0 0 2\ne 1 1 1\n");
+    ASSERT_EQ(m_graph->GetVerticesNum(), 5);
+  }
+  // Installs the handler and builds the graph over the fingerprints of
+  // `orig` (a `.orig` file's text), with the model file of WriteModel.
+  void Load(CSimilarityHandler* handler, const std::string& suffix, const std::string& orig) {
+    m_graph.reset();
+    m_data.reset();
+    m_analyzer.reset();
     ResetFingerprintStateForTests();
-    m_handler.reset(new CDotProductSimHandler(new CMeanSqNorm(0), new CDotProductSim()));
+    m_handler.reset(handler);
     CNormFP::SetSimilarityHandler(m_handler.get());
     if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
     const std::string prefix = ::testing::TempDir() + "fp_eval_data";
     {
-      std::ofstream orig(prefix + ".orig");
-      orig << "5\t3\n"
-           << "a 1 0 0\nb 3 4 0\nc 0 1 1\nd 0 0 2\ne 1 1 1\n";
+      std::ofstream out(prefix + ".orig");
+      out << orig;
     }
-    std::remove((prefix + ".dp.sim").c_str());
-    WriteModel(prefix + ".dp");
+    std::remove((prefix + suffix + ".sim").c_str());
+    WriteModel(prefix + suffix);
     m_analyzer.reset(new CFPDataFileAnalyzer(prefix));
     m_data.reset(new CSIMnFPData(*m_analyzer, -1000000.0));
     m_graph.reset(new CFPGraph(*m_data, -1000000.0));
-    ASSERT_EQ(m_graph->GetVerticesNum(), 5);
   }
   void TearDown() override {
     m_graph.reset();
@@ -276,6 +284,22 @@ TEST_F(FPEvaluatorTest, DerivedThresholdsFromTheKernelSet) {
     EXPECT_EQ(reject.ResolveThreshold(ks, v), v);
     EXPECT_EQ(merge.ResolveThreshold(ks, v), v);
   }
+}
+
+TEST_F(FPEvaluatorTest, ANegativeBetweenSimilarityIsLeftOutOfTheAdoptThreshold) {
+  // Correlation: kernels {0,1} and {2,3} are anti-correlated.
+  Load(new CFisherTransSimHandler(new CVecStandardizer(), new CFisherTransSim()), ".co",
+       "4 3\na 1 2 3\nb 1 2 4\nc 3 2 1\nd 4 2 1\n");
+  CKernels<CFPTypeTags> ks(m_graph.get());
+  Insert(ks, {0, 1});
+  Insert(ks, {2, 3});
+  CFPAEvalMeanSim adopt(*m_graph);
+  CFPREvalMeanSim reject(*m_graph);
+  const double within = (Sim(0, 1) + Sim(2, 3)) / 2;
+  const double between = (Sim(0, 2) + Sim(0, 3) + Sim(1, 2) + Sim(1, 3)) / 4;
+  ASSERT_LT(between, 0.0);
+  EXPECT_NEAR(adopt.ResolveThreshold(ks, -2000000.0), 0.5 * within, 1e-6);
+  EXPECT_NEAR(reject.ResolveThreshold(ks, -2000000.0), 0.9 * within + 0.1 * between, 1e-6);
 }
 
 TEST_F(FPEvaluatorTest, OneKernelUsesHalfTheWithinSimilarity) {

@@ -36,6 +36,10 @@ TYPED_TEST(KernelsTest, InsertRecordsIndicesElementTableAndMemberSet) {
   EXPECT_FALSE(first.InMemberSet(IdOf(0)));
   EXPECT_EQ(kernels.GetKernelByIndex(1), &kernels.GetKernelList().back());
   EXPECT_EQ(kernels.GetKernelByIndex(2), nullptr);
+  const std::vector<const CCluster*> clusters = kernels.GetClusters();
+  ASSERT_EQ(clusters.size(), 2u);
+  EXPECT_EQ(clusters[1]->GetMembers(), (IDList{IdOf(0), IdOf(7)}));
+  EXPECT_EQ(kernels.GetKernelIDsLists(), (std::list<IDList>{{IdOf(5), IdOf(1), IdOf(3)}, {IdOf(0), IdOf(7)}}));
   EXPECT_EQ(MessageOf([&] { kernels.GetElementKernel(8); }), "CKernels::GetElementKernel - index is out of scope");
 }
 

@@ -341,3 +341,83 @@ TEST(FPMergerTest, CentroidsStayTheMeanOfTheMembers) {
   EXPECT_TRUE(unassigned.empty());
   ExpectCentroidsAreMeans(kernels);
 }
+
+// ---------------------------------------------------------------------------
+// With the similarity-data evaluators: cached and plain passes agree
+
+#include <fstream>
+
+#include "vandrel/stats/SimDistrib.h"
+
+namespace {
+struct SDRun {
+  std::vector<COffer> adopted;
+  std::vector<COffer> merged;
+  std::vector<std::vector<unsigned int>> members;
+  IDList left;
+};
+
+SDRun RunWithSDEvaluators(const CSimDistrib& model, std::uint32_t seed, bool cache, bool direct) {
+  const int n = 70;
+  CSimilarityGraph graph(&model);
+  for (int v = 0; v < n; ++v) graph.PushBackV(nullptr, IdOf(v));
+  CTestLcg lcg(seed);
+  const double weights[] = {-1.5, -0.5, 0.5, 1.0, 2.0, 3.0};
+  for (int a = 0; a < n; ++a)
+    for (int b = a + 1; b < n; ++b)
+      if (lcg.Range(0, 99) < 35) new CEdge(graph.GetVByIndex(a), graph.GetVByIndex(b), weights[lcg.Range(0, 5)]);
+
+  CKernels<CSDTypeTags> kernels(&graph);
+  int v = 0;
+  for (int k = 0; k < 16; ++k) {
+    std::vector<int> members;
+    const int size = lcg.Range(1, 3);
+    for (int i = 0; i < size; ++i) members.push_back(v++);
+    InsertVertices(kernels, members);
+  }
+  IDList unassigned;
+  for (; v < n; ++v) unassigned.push_back(IdOf(v));
+
+  const double c = model.GetWeightTh();
+  CSDAApproxCompleteWeight adoptEval(graph);
+  CLoggedAdoptBest<CSDTypeTags> adopter(&adoptEval);
+  adopter.SetScoreCache(cache);
+  adopter.AdoptAll(kernels, unassigned, c + 0.5);  // mean weight to the kernel at least 0.5
+
+  CSDMApproxCompleteWeight mergeEval(graph);
+  CLoggedMergeBest<CSDTypeTags> merger(&mergeEval);
+  merger.SetScoreCache(cache);
+  if (direct)
+    merger.MergeAll(kernels, -100000000.0, 3);
+  else
+    merger.MergeAll(kernels, -25.0);
+  SDRun run;
+  run.adopted = adopter.m_adopted;
+  run.merged = merger.m_merged;
+  run.members = MemberLists(kernels);
+  run.left = unassigned;
+  return run;
+}
+}  // namespace
+
+TEST(MergerWithSDEvaluatorsTest, CachedPassesMatchPlainPassesWithTheRealScores) {
+  const std::string prefix = ::testing::TempDir() + "kernels_merger_model";
+  {
+    std::ofstream out(prefix + ".distrib");
+    out << "P_MATES\t0.2\nNormDistrib\nEXP\t0.6\nSTD\t0.1\nNormDistrib\nEXP\t0.1\nSTD\t0.15\n";
+  }
+  const CSimDistrib model(prefix);
+  for (bool direct : {false, true}) {
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+      SCOPED_TRACE(std::string(direct ? "direct" : "calibrated") + ", seed " + std::to_string(seed));
+      const SDRun plain = RunWithSDEvaluators(model, seed, false, direct);
+      const SDRun cached = RunWithSDEvaluators(model, seed, true, direct);
+      EXPECT_EQ(plain.adopted, cached.adopted);
+      EXPECT_EQ(plain.merged, cached.merged);
+      EXPECT_EQ(plain.members, cached.members);
+      EXPECT_EQ(plain.left, cached.left);
+      EXPECT_GE(plain.adopted.size(), 3u);
+      EXPECT_GE(plain.merged.size(), 3u);
+    }
+  }
+}

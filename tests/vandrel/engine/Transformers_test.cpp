@@ -88,8 +88,11 @@ TEST(OwningHandle, CopyingMovesOwnershipAndTheLastOwnerDeletes) {
     EXPECT_EQ(deleted, 1);  // b owned it
   }
   EXPECT_EQ(deleted, 1);  // a did not delete again
+  std::unique_ptr<Probe> owner(new Probe(&deleted));
   {
-    COwningHandle<Probe> c(new Probe(&deleted), false);
+    COwningHandle<Probe> c(owner.get(), false);
+    COwningHandle<Probe> d(c);
+    EXPECT_FALSE(d.IsOwner());  // copying passes on no ownership it lacked
   }
   EXPECT_EQ(deleted, 1);  // a handle that never owned deletes nothing
 }

@@ -41,17 +41,19 @@ double LogRatio(double x) {
          (x - kMuF) * (x - kMuF) / (2 * kSdF * kSdF);
 }
 
+std::unique_ptr<CSimDistrib> MakeModel(double pMates, double muT, double sdT, double muF, double sdF) {
+  const std::string prefix = ::testing::TempDir() + "graph_model";
+  std::ofstream out(prefix + ".distrib");
+  out << "P_MATES\t" << pMates << "\nNormDistrib\nEXP\t" << muT << "\nSTD\t" << sdT << "\nNormDistrib\nEXP\t" << muF
+      << "\nSTD\t" << sdF << "\n";
+  out.close();
+  std::unique_ptr<CSimDistrib> model(new CSimDistrib(prefix));
+  std::remove((prefix + ".distrib").c_str());
+  return model;
+}
+
 const CSimDistrib& Model() {
-  static std::unique_ptr<CSimDistrib> model;
-  if (!model) {
-    const std::string prefix = ::testing::TempDir() + "graph_model";
-    std::ofstream out(prefix + ".distrib");
-    out << "P_MATES\t" << kPMates << "\nNormDistrib\nEXP\t" << kMuT << "\nSTD\t" << kSdT << "\nNormDistrib\nEXP\t"
-        << kMuF << "\nSTD\t" << kSdF << "\n";
-    out.close();
-    model.reset(new CSimDistrib(prefix));
-    std::remove((prefix + ".distrib").c_str());
-  }
+  static std::unique_ptr<CSimDistrib> model = MakeModel(kPMates, kMuT, kSdT, kMuF, kSdF);
   return *model;
 }
 
@@ -233,9 +235,10 @@ struct Built {
   std::unique_ptr<CSimilarityGraph> g;
   std::unique_ptr<CComponent> c;
 };
-Built MakeComponent(const std::vector<unsigned int>& ids, const std::vector<IdEdge>& edges) {
+Built MakeComponent(const std::vector<unsigned int>& ids, const std::vector<IdEdge>& edges,
+                    const CSimDistrib* model = &Model()) {
   Built b;
-  b.g.reset(new CSimilarityGraph(&Model()));
+  b.g.reset(new CSimilarityGraph(model));
   for (unsigned int id : ids) b.g->PushBackV(nullptr, id);
   for (const IdEdge& e : edges)
     new CEdge(b.g->GetVByIndex(b.g->ID2Index(std::get<0>(e))), b.g->GetVByIndex(b.g->ID2Index(std::get<1>(e))),
@@ -289,9 +292,75 @@ TEST(ComponentTest, FindFarPair) {
   }
 }
 
+// The far-pair search written plainly: one BFS per start vertex in index
+// order until some start reaches depth 3.
+struct FarPair {
+  int depth = -1;
+  CVertex* source = nullptr;
+  CVertex* sink = nullptr;
+};
+FarPair PlainFarPair(CGraph& g) {
+  FarPair best;
+  for (int i = 0; i < g.GetVerticesNum() && best.depth <= 2; ++i) {
+    CVertex* v = g.GetVByIndex(i);
+    if (v == nullptr) continue;
+    g.ClearLabels();
+    const CGraph::BFSResult r = g.BFS(v, 0, 2.0, 0);
+    if (r.first > best.depth) {
+      best.depth = r.first;
+      best.source = v;
+      best.sink = r.second;
+    }
+  }
+  return best;
+}
+
+TEST(ComponentTest, FindFarPairMatchesPlainSearchOnRandomGraphs) {
+  unsigned int state = 2024;
+  auto next = [&state]() {
+    state = state * 214013u + 2531011u;
+    return (state >> 16) & 0x7fff;
+  };
+  int deepSeen = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    const int n = 1 + static_cast<int>(next() % 40);
+    // Density from very sparse (long heavy paths) to nearly complete.
+    const int density = 1 + static_cast<int>(next() % 100);
+    std::vector<unsigned int> ids;
+    for (int i = 0; i < n; ++i) ids.push_back(static_cast<unsigned int>((i * 37 + trial) % 1000));
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    // Shuffle so that index order and id order differ.
+    for (size_t i = ids.size(); i > 1; --i) std::swap(ids[i - 1], ids[next() % i]);
+    std::vector<IdEdge> edges;
+    for (size_t i = 0; i < ids.size(); ++i)
+      for (size_t j = i + 1; j < ids.size(); ++j)
+        if (static_cast<int>(next() % 100) < density)
+          edges.push_back(IdEdge(ids[i], ids[j], static_cast<double>(next() % 40) / 10.0));
+    Built b = MakeComponent(ids, edges);
+    if (trial % 5 == 0 && ids.size() > 2) b.c->DeleteVertices(std::vector<int>{static_cast<int>(next() % ids.size())});
+    const FarPair want = PlainFarPair(*b.c);
+    std::vector<int> wantLabels;
+    for (int i = 0; i < b.c->GetVerticesNum(); ++i)
+      if (b.c->GetVByIndex(i)) wantLabels.push_back(b.c->GetVByIndex(i)->m_label);
+    b.c->ClearLabels();
+    b.c->FindFarPair();
+    ASSERT_EQ(b.c->GetFarDepth(), want.depth) << "trial " << trial;
+    ASSERT_EQ(b.c->GetFarSource(), want.source) << "trial " << trial;
+    ASSERT_EQ(b.c->GetFarSink(), want.sink) << "trial " << trial;
+    std::vector<int> gotLabels;
+    for (int i = 0; i < b.c->GetVerticesNum(); ++i)
+      if (b.c->GetVByIndex(i)) gotLabels.push_back(b.c->GetVByIndex(i)->m_label);
+    EXPECT_EQ(gotLabels, wantLabels) << "trial " << trial;
+    if (want.depth > 2) ++deepSeen;
+  }
+  // Both outcomes of the search occur in the sample.
+  EXPECT_GT(deepSeen, 10);
+  EXPECT_LT(deepSeen, 290);
+}
+
 // Kernel threshold from the model's statistics, written from its definition.
-double KernelThreshold(double pairs, double minPairWeight) {
-  const CSimDistrib& m = Model();
+double KernelThreshold(double pairs, double minPairWeight, const CSimDistrib& m = Model()) {
   const double expected = pairs * m.GetWeightMean(1) + 3.0 * std::sqrt(pairs) * m.GetWeightStd(1);
   const double level = std::max(minPairWeight, -m.GetWeightTh());
   return std::max(pairs * level, expected);
@@ -347,6 +416,28 @@ TEST(ComponentTest, IsKernelComparesCompleteCutWeightWithThreshold) {
   }
 }
 
+TEST(ComponentTest, IsKernelExpectedNonMatesWeightCanBind) {
+  // Overlapping components and a high prior: the model's weight threshold c
+  // is large, so -c is far below the expected weight of 4 non-mate pairs,
+  // which then decides.  Vertex 10's four edges carry a quarter of the
+  // expected weight plus or minus a margin; the other edges are heavy.
+  std::unique_ptr<CSimDistrib> model = MakeModel(0.99, 0.1, 1.0, 0.0, 1.0);
+  const double expected = 4 * model->GetWeightMean(1) + 3.0 * std::sqrt(4.0) * model->GetWeightStd(1);
+  ASSERT_GT(expected, 4 * -model->GetWeightTh());
+  ASSERT_GT(expected, 4 * -1e7);
+  const std::vector<unsigned int> ids{10, 11, 12, 13, 14};
+  for (double margin : {0.01, -0.01}) {
+    std::vector<IdEdge> edges;
+    for (size_t i = 0; i < ids.size(); ++i)
+      for (size_t j = i + 1; j < ids.size(); ++j)
+        edges.push_back(IdEdge(ids[i], ids[j], i == 0 ? expected / 4 + margin : 50.0));
+    Built b = MakeComponent(ids, edges, model.get());
+    EXPECT_EQ(b.c->IsKernel(-1e7), margin > 0) << "margin " << margin;
+    EXPECT_EQ(b.c->GetMinCut()->CrossPairs(), 4);
+    EXPECT_NEAR(b.c->GetMinCut()->GetCompleteCutWeight(), expected + 4 * margin, 1e-9);
+  }
+}
+
 TEST(ComponentTest, FarApartComponentIsNoKernel) {
   // A heavy path: its minimum cut (the lightest edge, at an end) weighs more
   // than the threshold, but its ends lie 4 layers apart.
@@ -357,64 +448,6 @@ TEST(ComponentTest, FarApartComponentIsNoKernel) {
   EXPECT_EQ(b.c->GetFarDepth(), 4);
   EXPECT_EQ(b.c->GetMinCut()->CrossPairs(), 4);
   EXPECT_GT(b.c->GetMinCut()->GetCompleteCutWeight(), KernelThreshold(4, -1e7));
-}
-
-// FP graph with stand-in fingerprint pointers (never dereferenced here).
-class TestFPGraph : public CFPGraph {
-public:
-  TestFPGraph(const std::vector<unsigned int>& ids, const std::vector<const CNormFP*>& fps)
-      : CSimilarityGraph(&Model()), CFPGraph() {
-    for (unsigned int id : ids) PushBackV(nullptr, id);
-    m_normFPs = fps;
-  }
-};
-
-TEST(FPGraphTest, FingerprintsFollowVertexIndices) {
-  char tokens[5] = {0, 0, 0, 0, 0};
-  std::vector<const CNormFP*> fp;
-  for (char& t : tokens) fp.push_back(reinterpret_cast<const CNormFP*>(&t));
-  TestFPGraph g({1, 2, 3, 4, 5}, fp);
-  new CEdge(g.GetVByIndex(0), g.GetVByIndex(2), 1.0);
-  new CEdge(g.GetVByIndex(2), g.GetVByIndex(4), 1.0);
-  EXPECT_THROW_MSG(g.GetNormFP(5), "CFPGraph::GetNormFP - index is out of scope");
-  EXPECT_THROW_MSG(g.GetNormFP(-1), "CFPGraph::GetNormFP - index is out of scope");
-
-  CFPComponent sub(g, std::vector<int>{4, 0, 2});
-  ASSERT_EQ(sub.GetNormFPs().size(), 3u);
-  EXPECT_EQ(sub.GetNormFP(0), fp[4]);
-  EXPECT_EQ(sub.GetNormFP(1), fp[0]);
-  EXPECT_EQ(sub.GetNormFP(2), fp[2]);
-  EXPECT_THROW_MSG(sub.GetNormFP(3), "CFPGraph::GetNormFP - index is out of scope");
-  EXPECT_EQ(sub.GetEdgesNum(), 2);
-
-  CFPGraph subGraph(g, std::list<int>{3, 1});
-  EXPECT_EQ(subGraph.GetNormFP(0), fp[3]);
-  EXPECT_EQ(subGraph.GetNormFP(1), fp[1]);
-
-  // Isolated vertices 2 and 4 leave together with their fingerprints.
-  EXPECT_EQ(g.RemoveIsolatedVertices(), (std::list<unsigned int>{2, 4}));
-  EXPECT_EQ(g.GetNormFPs(), (std::vector<const CNormFP*>{fp[0], fp[2], fp[4]}));
-
-  // Re-indexing keeps the fingerprints of the live slots, in order.
-  g.DeleteVertices(std::vector<int>{1});
-  CFPComponent rest(&g);
-  EXPECT_EQ(rest.GetIDsVector(), (std::vector<unsigned int>{1, 5}));
-  EXPECT_EQ(rest.GetNormFPs(), (std::vector<const CNormFP*>{fp[0], fp[4]}));
-  CFPGraph again(static_cast<CFPGraph*>(&rest));
-  EXPECT_EQ(again.GetNormFPs(), rest.GetNormFPs());
-}
-
-TEST(FPGraphTest, FPComponentCreatesFPMinCut) {
-  char tokens[3] = {0, 0, 0};
-  std::vector<const CNormFP*> fp;
-  for (char& t : tokens) fp.push_back(reinterpret_cast<const CNormFP*>(&t));
-  TestFPGraph g({1, 2, 3}, fp);
-  new CEdge(g.GetVByIndex(0), g.GetVByIndex(1), 1.0);
-  new CEdge(g.GetVByIndex(1), g.GetVByIndex(2), 2.0);
-  CFPComponent c(&g);
-  CComponent& asComponent = c;
-  asComponent.CreateMinCut(false);
-  EXPECT_NE(dynamic_cast<CFPMinCut*>(c.GetMinCut()), nullptr);
 }
 
 }  // namespace

@@ -355,20 +355,23 @@ TEST(ThDistribAnalyzer, MissingEdgeWeightAndWeightStatisticsPerCase) {
   const ThCase cases[] = {
       // sigmaT > sigmaF: no-edge set between the roots
       {"wide T, both roots inside", 0.6, 0.3, 0.1, 0.1, 0.0, 0},
-      {"wide T, lower root below range", 0.5, 0.3, 0.0, 0.2, 0.0, 2},
+      {"wide T, lower root below range", 0.5, 0.3, 0.05, 0.1, 0.0, 2},
       {"wide T, upper root above range", 0.5, 0.3, 0.95, 0.1, 0.0, 2},
       {"wide T, range inside the roots", 0.5, 1.0, 0.5, 0.1, 12.0, 2},
       {"wide T, high threshold", 0.6, 0.3, 0.1, 0.1, 3.0, 1},
+      {"wide T, no root (no pair lacks an edge: L = 0)", 0.6, 0.3, 0.1, 0.1, -5.0, 0},
       // sigmaT < sigmaF: no-edge set outside the roots
       {"narrow T, both roots inside", 0.8, 0.1, 0.1, 0.3, 0.0, 0},
       {"narrow T, upper root above range", 0.8, 0.1, 0.1, 0.3, 0.0, 2},
       {"narrow T, lower root below range", 0.05, 0.1, 0.5, 0.4, 0.0, 2},
       {"narrow T, no root", 0.8, 0.1, 0.1, 0.3, 10.0, 0},
       {"narrow T, correlation range", 0.9, 0.05, 0.2, 0.4, 1.0, 1},
+      {"narrow T, range between the roots", 0.5, 0.3, 0.4, 0.6, -1.0, 2},
       // sigmaT = sigmaF: one root, no-edge below it
       {"equal, root inside", 0.7, 0.2, 0.1, 0.2, 0.0, 0},
       {"equal, root above range", 0.7, 0.2, 0.1, 0.2, 30.0, 1},
       {"equal, root far but inside", 0.7, 0.2, 0.1, 0.2, 30.0, 0},
+      {"equal, root below range", 0.7, 0.2, 0.1, 0.2, -30.0, 1},
   };
   for (const ThCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -396,7 +399,10 @@ TEST(ThDistribAnalyzer, MissingEdgeWeightAndWeightStatisticsPerCase) {
     EXPECT_EQ(th.GetWeightTh(), c.w);
     const double p0 = NoEdgeProb(c.muT, c.sT, c.muF, c.sF, c.w, c.muT, c.sT, minSim, maxSim);
     const double p1 = NoEdgeProb(c.muT, c.sT, c.muF, c.sF, c.w, c.muF, c.sF, minSim, maxSim);
+    // Where no pair can lack an edge (both 0) a missing edge weighs 0
+    // rather than the undefined ln(0/0).
     const double expectedL = (p0 == 0.0 && p1 == 0.0) ? 0.0 : std::log(p0 / p1);
+    EXPECT_FALSE(std::isnan(th.GetMissingEdgeWeight()));
     EXPECT_NEAR(th.GetMissingEdgeWeight(), expectedL, 1e-5 + 1e-5 * std::fabs(expectedL))
         << "p0 " << p0 << " p1 " << p1;
 
