@@ -25,12 +25,12 @@ fi
 jobs=$(nproc 2>/dev/null || echo 2)
 if [ "${SANITIZE:-0}" = 1 ]; then
   build=${BUILD_DIR:-build-asan}
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON -DVANDREL_TESTS=ON >/dev/null
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 else
   build=${BUILD_DIR:-build}
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_TESTS=ON >/dev/null
 fi
 cmake --build "$build" -j"$jobs"
 ctest --test-dir "$build" --output-on-failure -j"$jobs"

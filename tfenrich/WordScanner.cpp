@@ -43,13 +43,15 @@ bool WordScanner::word(std::string& out, std::size_t maxLength) {
   skipSpace();
   int c;
   bool any = false;
+  bool ended = false;  // a NUL byte ends the text kept from the word
   while ((c = std::getc(file_)) != EOF) {
     if (std::isspace(c)) {
       std::ungetc(c, file_);
       break;
     }
     any = true;
-    if (out.size() <= maxLength) out.push_back(static_cast<char>(c));
+    if (c == '\0') ended = true;
+    if (!ended && out.size() <= maxLength) out.push_back(static_cast<char>(c));
   }
   return any;
 }

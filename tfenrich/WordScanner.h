@@ -17,7 +17,8 @@ class WordScanner {
   // Skips whitespace and reads the next run of non-whitespace characters.
   // False at end of input.  Reading stops after maxLength + 1 characters
   // have been kept (the rest of the word is skipped), so an over-long word
-  // shows as a word longer than maxLength.
+  // shows as a word longer than maxLength.  Names are handed on as C
+  // strings, so the text kept ends at a NUL byte.
   bool word(std::string& out, std::size_t maxLength);
   // Skips whitespace and reads a decimal integer (optional sign).  False
   // when no digit follows or the value does not fit in 32 bits.

@@ -194,6 +194,8 @@ TEST_F(FpFile, ReaderErrors) {
        "ERROR: Bad TF id/threshold/species (#0: A) in fp file.\n"},
       {"2 PWMs:\n A ; threshold: 1 ; species: h\n A ; threshold: 1 ; species: h\n",
        "ERROR: 'A(h)' is already in the set.\nERROR: Couldn't add TF id (#1: A(h)) to set.\n"},
+      {std::string("1 PWMs:\n \0x ; threshold: 1 ; species: h\n", 40),
+       "ERROR: Bad TF id/threshold/species (#0: ) in fp file.\n"},
       {"1 PWMs:\n A ; threshold: 1 ; species: h\n0 fingerprints:\n",
        "ERROR: Bad number of promoters (0) in fp file.\n"},
       {"1 PWMs:\n A ; threshold: 1 ; species: h\n40001 fingerprints:\n",

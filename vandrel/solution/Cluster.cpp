@@ -61,8 +61,9 @@ CFPCluster& CFPCluster::operator=(const CFPCluster& other) {
 CFPCluster::~CFPCluster() = default;
 
 unsigned int CFPCluster::Unite(CCluster& other) {
+  if (&other == this) return 0;  // nothing to move, centroid unchanged
   CFPCluster* fpOther = dynamic_cast<CFPCluster*>(&other);
-  if (fpOther == nullptr || fpOther == this)
+  if (fpOther == nullptr)
     throw "CFPCluster::Unite - other cluster not of CFPCluster type";
   try {
     std::unique_ptr<CNormFP> centroid(

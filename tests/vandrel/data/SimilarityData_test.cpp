@@ -194,7 +194,7 @@ TEST(SimilarityDataFromSDInput, ListedElementsAreReadPerElementGroup) {
   // whose partner is not listed, a blank line.
   const std::string file =
       "NAMES:\nn0 n1 n2 n3 n4 n5 n6 n7 n8 n9\nVALUES:\n"
-      "3\t5\t0.9\n3\t7\t0.4\n3\t5\t0.1\n3\t1\t0.8\n\n"
+      "3\t5\t0.9\n3\t7\t0.4\n3\t5\t0.5\n3\t1\t0.8\n\n"
       "0\t3\t0.7\n0\t5\t0.2\n0\t9\t0.95\n"
       "5\t7\t0.6\n"
       "7\t8\t0.3\n";

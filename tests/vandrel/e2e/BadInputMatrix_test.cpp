@@ -218,6 +218,89 @@ TEST_P(VandrelBadInput, EndsWithItsMessageAndNoResult) {
     EXPECT_EQ(name, "out.anl") << "left behind by a failed run";
 }
 
+std::string Crlf(const std::string& text) {
+  std::string r;
+  for (char c : text) {
+    if (c == '\n') r += '\r';
+    r += c;
+  }
+  return r;
+}
+
+// Replaces every occurrence of `from` in `text` by `to`.
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// n genes in three groups of similar profiles over ten conditions (enough
+// for the model fit to find the groups), values from a small linear
+// congruential sequence.
+std::string GroupedOrig(int n) {
+  std::string text = std::to_string(n) + " 10\n";
+  unsigned state = 3;
+  for (int i = 0; i < n; ++i) {
+    text += "gene" + std::to_string(i);
+    for (int j = 0; j < 10; ++j) {
+      state = state * 1664525u + 1013904223u;
+      const double base = (j % 3 == i % 3) ? 9.0 : 1.0;
+      text += " " + std::to_string(base + static_cast<double>((state >> 10) % 1000) / 500.0);
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+// Input variations that are not errors: each must give the solution of the
+// plain input (names mapped where the variation renames genes).
+TEST(VandrelAcceptedInput, VariationsGiveThePlainSolution) {
+  const int n = 150;
+  std::string sim = SimHead(n);
+  unsigned state = 5;
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) {
+      state = state * 1664525u + 1013904223u;
+      const double base = (i % 3) == (j % 3) ? 0.7 : 0.1;
+      sim += std::to_string(i) + "\t" + std::to_string(j) + "\t" +
+             std::to_string(base + static_cast<double>((state >> 10) % 1000) / 2500.0) + "\n";
+    }
+  const std::string orig = GroupedOrig(n);
+  const std::string longName(5000, 'N');
+  struct Variation {
+    const char* what;
+    std::string type;
+    std::string plain;
+    std::string varied;
+    std::string from, to;  // name change of the variation, if any
+  };
+  const std::vector<Variation> variations = {
+      {"orig with CRLF line ends", "FP", orig, Crlf(orig), "", ""},
+      {"sim with CRLF line ends", "SD", sim, Crlf(sim), "", ""},
+      {"orig with an overlong name", "FP", orig, Replace(orig, "gene3 ", longName + " "),
+       "gene3\t", longName + "\t"},
+      {"orig with a duplicated name", "FP", orig, Replace(orig, "gene3 ", "gene4 "),
+       "gene3\t", "gene4\t"},
+  };
+  for (const Variation& v : variations) {
+    SCOPED_TRACE(v.what);
+    std::string solutions[2];
+    for (int k = 0; k < 2; ++k) {
+      badinput::Scratch dir("vandrel_ok");
+      badinput::Spit(dir / "params.txt", Params(v.type));
+      badinput::Spit(dir / (v.type == "FP" ? "in.orig" : "in.sim"), k == 0 ? v.plain : v.varied);
+      const Outcome o = badinput::RunBounded(dir.Path(), VANDREL_BIN, "params.txt", 0, 60);
+      EXPECT_EQ(o.status, 0) << o.err;
+      EXPECT_EQ(o.err, "");
+      solutions[k] = badinput::Slurp(dir / "out.res.sol");
+    }
+    // The plain input is clustered (not all singletons), so the comparison
+    // covers real cluster numbers.
+    ASSERT_NE(solutions[0].find("\t1\n"), std::string::npos);
+    EXPECT_EQ(v.from.empty() ? solutions[0] : Replace(solutions[0], v.from, v.to), solutions[1]);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Rows, VandrelBadInput, ::testing::ValuesIn(Rows()),
                          [](const ::testing::TestParamInfo<Row>& info) {
                            std::string name;

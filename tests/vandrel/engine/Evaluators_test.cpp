@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include "vandrel/engine/Evaluators.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ class SDEvaluatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
-    m_model.reset(new CSimDistrib(WriteModel(::testing::TempDir() + "sd_eval_model")));
+    m_model.reset(new CSimDistrib(WriteModel(::testing::TempDir() + std::to_string(getpid()) + "_sd_eval_model")));
     m_graph.reset(new CSimilarityGraph(m_model.get()));
     for (unsigned int i = 0; i < 8; ++i) {
       m_names.push_back("s" + std::to_string(i));
@@ -180,7 +181,7 @@ class FPEvaluatorTest : public ::testing::Test {
     m_handler.reset(handler);
     CNormFP::SetSimilarityHandler(m_handler.get());
     if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
-    const std::string prefix = ::testing::TempDir() + "fp_eval_data";
+    const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_fp_eval_data";
     {
       std::ofstream out(prefix + ".orig");
       out << orig;

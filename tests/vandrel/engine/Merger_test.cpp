@@ -345,6 +345,9 @@ TEST(FPMergerTest, CentroidsStayTheMeanOfTheMembers) {
 // ---------------------------------------------------------------------------
 // With the similarity-data evaluators: cached and plain passes agree
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 
 #include "vandrel/stats/SimDistrib.h"
@@ -401,12 +404,15 @@ SDRun RunWithSDEvaluators(const CSimDistrib& model, std::uint32_t seed, bool cac
 }  // namespace
 
 TEST(MergerWithSDEvaluatorsTest, CachedPassesMatchPlainPassesWithTheRealScores) {
-  const std::string prefix = ::testing::TempDir() + "kernels_merger_model";
+  // One file per process: test runs of several checkouts may share the
+  // temporary folder.
+  const std::string prefix = ::testing::TempDir() + "kernels_merger_model_" + std::to_string(getpid());
   {
     std::ofstream out(prefix + ".distrib");
     out << "P_MATES\t0.2\nNormDistrib\nEXP\t0.6\nSTD\t0.1\nNormDistrib\nEXP\t0.1\nSTD\t0.15\n";
   }
   const CSimDistrib model(prefix);
+  std::remove((prefix + ".distrib").c_str());
   for (bool direct : {false, true}) {
     for (std::uint32_t seed = 1; seed <= 4; ++seed) {
       SCOPED_TRACE(std::string(direct ? "direct" : "calibrated") + ", seed " + std::to_string(seed));

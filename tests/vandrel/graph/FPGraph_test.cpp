@@ -2,6 +2,7 @@
 // indices through subgraphs, re-indexing and vertex removal; FP components
 // create the fingerprint minimum cut.
 
+#include <unistd.h>
 #include "vandrel/graph/SimilarityGraph.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +36,7 @@ namespace {
 const CSimDistrib& Model() {
   static std::unique_ptr<CSimDistrib> model;
   if (!model) {
-    const std::string prefix = ::testing::TempDir() + "fpgraph_model";
+    const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_fpgraph_model";
     std::ofstream out(prefix + ".distrib");
     out << "P_MATES\t0.1\nNormDistrib\nEXP\t0.8\nSTD\t0.1\nNormDistrib\nEXP\t0\nSTD\t0.3\n";
     out.close();

@@ -2,6 +2,7 @@
 // the far-pair search, the kernel test and the fingerprint bookkeeping of
 // FP graphs and components.
 
+#include <unistd.h>
 #include "vandrel/graph/SimilarityGraph.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +43,7 @@ double LogRatio(double x) {
 }
 
 std::unique_ptr<CSimDistrib> MakeModel(double pMates, double muT, double sdT, double muF, double sdF) {
-  const std::string prefix = ::testing::TempDir() + "graph_model";
+  const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_graph_model";
   std::ofstream out(prefix + ".distrib");
   out << "P_MATES\t" << pMates << "\nNormDistrib\nEXP\t" << muT << "\nSTD\t" << sdT << "\nNormDistrib\nEXP\t" << muF
       << "\nSTD\t" << sdF << "\n";

@@ -79,6 +79,10 @@ TEST_F(FPClusterTest, UniteWithAPlainClusterFails) {
   }
   EXPECT_EQ(a.GetSize(), 1u);
   EXPECT_EQ(plain.GetSize(), 1u);
+  // Uniting a cluster with itself moves nothing and keeps its centroid.
+  EXPECT_EQ(a.Unite(a), 0u);
+  EXPECT_EQ(a.GetSize(), 1u);
+  EXPECT_EQ(Values(a.GetCentroid()), (std::vector<float>{1, 0, 0}));
 }
 
 TEST_F(FPClusterTest, CopiesOwnTheirCentroid) {

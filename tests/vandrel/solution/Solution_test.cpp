@@ -1,3 +1,4 @@
+#include <unistd.h>
 #include "vandrel/solution/Solution.h"
 
 #include <gtest/gtest.h>
@@ -134,7 +135,7 @@ TEST_F(SolutionTest, SaveWritesOneLinePerElementInIdOrder) {
   MakeGraph(4);
   std::vector<CCluster> cs = {CCluster(IDs{3}), CCluster(IDs{2, 0})};
   CSDSolution s(Ptrs(cs), *m_graph);
-  const std::string name = ::testing::TempDir() + "solution_test_out.res";
+  const std::string name = ::testing::TempDir() + std::to_string(getpid()) + "_solution_test_out.res";
   std::remove((name + ".sol").c_str());
   s.Save(name);
   std::ifstream in(name + ".sol", std::ios::binary);
@@ -164,7 +165,7 @@ class FPSolutionTest : public ::testing::Test {
     m_handler.reset(new CDotProductSimHandler(new CMeanSqNorm(0), new CDotProductSim()));
     CNormFP::SetSimilarityHandler(m_handler.get());
     if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
-    const std::string prefix = ::testing::TempDir() + "fp_solution_data";
+    const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_fp_solution_data";
     {
       std::ofstream orig(prefix + ".orig");
       orig << "4 2\nw 1 0\nx 0 1\ny 1 1\nz 2 1\n";
