@@ -12,6 +12,11 @@ every machine and Python version.
 
     generate.py fp  PREFIX --genes 1000 --conditions 40 --groups 12
     generate.py sd  PREFIX --genes 400  --conditions 30 --groups 6
+    generate.py sd  PREFIX --genes 5000 --conditions 60 --groups 40 --keep-share 0.15
+
+With --keep-share F the .sim file is sparse: it keeps every pair of genes of
+the same planted group and each other pair with probability F (drawn from a
+separate generator, so the matrix is the same as without the option).
 """
 import argparse
 import math
@@ -104,6 +109,30 @@ def write_sim(prefix, names, rows):
                 f.write("%d\t%d\t%.4f\n" % (i, j, pearson(rows[i], rows[j])))
 
 
+def write_sparse_sim(prefix, names, rows, truth, share, seed):
+    """All same-group pairs plus a random share of the other pairs."""
+    def centred(row):
+        m = sum(row) / len(row)
+        d = [x - m for x in row]
+        s = math.sqrt(sum(x * x for x in d))
+        return [x / s for x in d]
+    unit = [centred(r) for r in rows]
+    rng = Lcg(seed + 7919)
+    with open(prefix + ".sim", "w", newline="\n") as f:
+        f.write("NAMES:\n")
+        for name in names:
+            f.write(name + "\n")
+        f.write("VALUES:\n")
+        n = len(rows)
+        for i in range(n):
+            ui, ti = unit[i], truth[i]
+            out = []
+            for j in range(i + 1, n):
+                if rng.uniform() < share or (ti and truth[j] == ti):
+                    out.append("%d\t%d\t%.4f\n" % (i, j, sum(map(float.__mul__, ui, unit[j]))))
+            f.write("".join(out))
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("kind", choices=["fp", "sd"])
@@ -114,11 +143,15 @@ def main():
     p.add_argument("--noise", type=float, default=0.2, help="fraction of noise genes")
     p.add_argument("--spread", type=float, default=0.5, help="noise level inside groups")
     p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--keep-share", type=float, default=None,
+                   help="sd only: write same-group pairs plus this share of the others")
     a = p.parse_args()
     names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
     write_truth(a.prefix, names, truth)
     if a.kind == "fp":
         write_orig(a.prefix, names, rows)
+    elif a.keep_share is not None:
+        write_sparse_sim(a.prefix, names, rows, truth, a.keep_share, a.seed)
     else:
         write_sim(a.prefix, names, rows)
 

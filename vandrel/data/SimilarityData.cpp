@@ -7,8 +7,10 @@
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <string>
 
 #include "vandrel/data/FPData.h"
+#include "vandrel/data/NumberText.h"
 #include "vandrel/data/Fingerprint.h"
 #include "vandrel/data/SimFileParsing.h"
 #include "vandrel/data/SimHandler.h"
@@ -203,8 +205,23 @@ void CSimilarityData::Save(const std::string& prefix, bool overwrite) const {
     out << "NAMES:\n";
     for (const std::string& name : m_names) out << name << "\n";
     out << "VALUES:\n";
-    for (const CElement& e : m_values)
-      out << e.m_first << "\t" << e.m_second << "\t" << e.m_value << "\n";
+    // Lines are formatted into a buffer written in large pieces; the text is
+    // the one the stream's own number output would give.
+    std::string buffer;
+    buffer.reserve(1 << 17);
+    for (const CElement& e : m_values) {
+      vandrel::AppendNumber(buffer, e.m_first);
+      buffer += '\t';
+      vandrel::AppendNumber(buffer, e.m_second);
+      buffer += '\t';
+      vandrel::AppendNumber(buffer, e.m_value);
+      buffer += '\n';
+      if (buffer.size() >= (1 << 17) - 64) {
+        out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        buffer.clear();
+      }
+    }
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     if (!file.Commit()) throw "CSimilarityData::Save - problems opening file";
   }
   if (m_simDistrib) m_simDistrib->Save(prefix, overwrite);

@@ -1,5 +1,7 @@
 #include "vandrel/engine/Executer.h"
 
+#include <cstdio>
+
 #include <iostream>
 #include <new>
 
@@ -8,6 +10,7 @@
 #include "vandrel/run/AnalysisFile.h"
 #include "vandrel/solution/Cluster.h"
 #include "vandrel/solution/Solution.h"
+#include "vandrel/run/StageTimer.h"
 #include "vandrel/stats/DataFileAnalyzer.h"
 #include "vandrel/stats/NormDistrib.h"
 #include "vandrel/stats/SimDistrib.h"
@@ -41,12 +44,18 @@ CExecuter<T>::CExecuter(const char* inputPrefix) : m_inputPrefix(inputPrefix) {
     s_initialized = true;
   }
   std::cout << "Preprocessing the data ..." << std::endl;
-  try {
-    m_analyzer.reset(new Analyzer(m_inputPrefix));
-  } catch (const std::bad_alloc&) {
-    throw "CSuperZelk constructor - memory problem";
+  {
+    vandrel::ScopedStage stage("reading + model fit");
+    try {
+      m_analyzer.reset(new Analyzer(m_inputPrefix));
+    } catch (const std::bad_alloc&) {
+      throw "CSuperZelk constructor - memory problem";
+    }
   }
+  vandrel::ScopedStage stage("similarity threshold");
   m_simTh = m_analyzer->CalcSimTh(kSimilarPairsWanted);
+  if (vandrel::StageTimingEnabled())
+    std::fprintf(stderr, "[timing] similarity threshold value %.17g\n", m_simTh);
 }
 
 template <class T>
@@ -74,6 +83,7 @@ void CExecuter<T>::PrintProgress(unsigned int clustered, unsigned int total) con
 
 template <class T>
 void CExecuter<T>::BuildSimData() {
+  vandrel::ScopedStage stage("all-pairs similarities");
   try {
     if constexpr (Basic::kIsFP) {
       m_simData.reset(new CSIMnFPData(*m_analyzer, m_simTh));
@@ -85,6 +95,7 @@ void CExecuter<T>::BuildSimData() {
   } catch (const std::bad_alloc&) {
     throw "CSimilarityData constructor - memory problem";
   }
+  vandrel::ScopedStage saving("  (of which saving .sim cache)");
   m_simData->Save(m_analyzer->GetPrefix(), false);
 }
 
@@ -232,7 +243,11 @@ void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double h
   const CSimDistrib& model = ModelOf(*m_analyzer);
   const double matesMean = model.GetDistrib(0)->GetExp();
   const double g = matesMean > m_simTh ? matesMean : m_simTh;
-  std::unique_ptr<Graph> passGraph(NewFullGraph(g));
+  std::unique_ptr<Graph> passGraph;
+  {
+    vandrel::ScopedStage stage("similarity graph");
+    passGraph.reset(NewFullGraph(g));
+  }
 
   const unsigned int total = static_cast<unsigned int>(passGraph->GetVerticesNum());
   unsigned int clustered = 0;
@@ -246,6 +261,7 @@ void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double h
     m_superComps.clear();
 
     {
+      vandrel::ScopedStage stage("super components");
       std::unique_ptr<CGraph2Components<Basic>> components;
       try {
         components.reset(
@@ -270,11 +286,15 @@ void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double h
     CAnalysisFile::Write("\nFound ", static_cast<unsigned int>(m_superComps.size()),
                          " super components, ", Unplaced(), " singletons\n");
 
-    for (std::size_t k = 0; k < m_superComps.size(); ++k) {
-      RunSuperComponent(k, adoptTh, rejectTh, mergeTh, homogeneity, &clustered);
-      PrintProgress(clustered, total);
+    {
+      vandrel::ScopedStage stage("kernel finding");
+      for (std::size_t k = 0; k < m_superComps.size(); ++k) {
+        RunSuperComponent(k, adoptTh, rejectTh, mergeTh, homogeneity, &clustered);
+        PrintProgress(clustered, total);
+      }
     }
 
+    vandrel::ScopedStage refining("refinement");
     m_graph.reset(NewFullGraph(m_simTh));
     try {
       m_kernels.reset(new Kernels(m_graph.get()));
@@ -296,6 +316,7 @@ void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double h
   }
 
   std::cout << "Finished 100 % of main part ..." << std::endl;
+  vandrel::ScopedStage refining("refinement");
   RefineKernels(kAutoAdoptTh, rejectTh, mergeTh, clustersNum, homogeneity);
   CAnalysisFile::Write("\n\n--->Super Zelk finished\nKernels num = ", m_kernels->GetKernelsNum(),
                        ", Singletons num = ", Unplaced(), "\n");

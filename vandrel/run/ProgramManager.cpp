@@ -11,6 +11,7 @@
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/engine/SuperZelk.h"
 #include "vandrel/run/AnalysisFile.h"
+#include "vandrel/run/StageTimer.h"
 #include "vandrel/solution/Solution.h"
 
 namespace {
@@ -58,6 +59,7 @@ void CProgramManager::Run(const char* parametersFile) {
   auto zelk = std::make_unique<CSuperZelk>(m_dataType, m_inputPrefix.get());
   zelk->Run(m_adoptTh, m_rejectTh, m_mergeTh, m_homogeneity, m_clustersNum);
   std::cout << "Saving clustering solution ..." << std::endl;
+  vandrel::ScopedStage stage("saving solution");
   // Save appends ".sol": the file is <output prefix>.res.sol.
   zelk->GetSolution()->Save(resultName);
 

@@ -8,6 +8,7 @@
 #include "vandrel/data/Fingerprint.h"
 #include "vandrel/data/SimFileParsing.h"
 #include "vandrel/data/SimHandler.h"
+#include "vandrel/run/StageTimer.h"
 #include "vandrel/stats/DataFileAnalyzer.h"
 #include "vandrel/stats/Random.h"
 #include "vandrel/stats/SimDistrib.h"
@@ -18,6 +19,7 @@ CFPDataFileAnalyzer::CFPDataFileAnalyzer(const std::string& prefix) : CDataFileA
     throw "CFPDataFileAnalyzer constructor - no input file at given prefix";
   }
   try {
+    vandrel::ScopedStage stage("  (of which reading input)");
     m_fpData.reset(new CFPData(prefix));
   } catch (const std::bad_alloc&) {
     throw "CFPDataFileAnalyzer constructor - memory problem";

@@ -13,6 +13,7 @@
 
 #include "vandrel/run/AtomicFile.h"
 #include "vandrel/stats/EM.h"
+#include "vandrel/stats/SortDoubles.h"
 
 namespace {
 
@@ -163,7 +164,7 @@ void CSimDistrib::SimulateWeights() {
     const double mean = sums[c] * 0.00001;
     m_weightMeans[c] = mean;
     m_weightStds[c] = std::sqrt((sumsSq[c] - mean * mean * 100000.0) * 1.000010000100001e-5);
-    std::sort(m_simWeights[c].begin(), m_simWeights[c].end());
+    vandrel::SortDoubles(m_simWeights[c]);
   }
   m_weightTh = (m_priorLogOdds + CalcLogRatio(x0) < 0) ? -m_weightMeans[0] : m_priorLogOdds;
 }
