@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "vandrel/e2e/RunUtil.h"
+
 namespace badinput {
 
 namespace fs = std::filesystem;
@@ -35,17 +37,9 @@ constexpr bool kAddressSanitizer = false;
 // Exit status of `timeout` when it had to stop the program.
 constexpr int kTimedOut = 124;
 
-inline std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+inline std::string Slurp(const fs::path& path) { return e2e::ReadFile(path); }
 
-inline void Spit(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+inline void Spit(const fs::path& path, const std::string& text) { e2e::WriteFile(path, text); }
 
 // A fresh directory under the system's temporary folder, removed at the end.
 class Scratch {
