@@ -59,6 +59,9 @@ for f in tests/data/fuzz/*; do
   [ -d "$build/corpus/$t" ] && cp "$f" "$build/corpus/$t/"
 done
 
+# The targets write each input to a scratch directory under TMPDIR.
+export TMPDIR=$root/$build/tmp
+rm -rf "$TMPDIR" && mkdir -p "$TMPDIR"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=()
