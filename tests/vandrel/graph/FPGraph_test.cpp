@@ -21,17 +21,10 @@
 #include "vandrel/stats/Random.h"
 #include "vandrel/stats/SimDistrib.h"
 
+#include "vandrel/graph/ThrowMessage.h"
+
 namespace {
 
-#define EXPECT_THROW_MSG(stmt, msg)        \
-  do {                                     \
-    try {                                  \
-      stmt;                                \
-      ADD_FAILURE() << "no throw: " #stmt; \
-    } catch (const char* m) {              \
-      EXPECT_STREQ(m, msg);                \
-    }                                      \
-  } while (0)
 
 const CSimDistrib& Model() {
   static std::unique_ptr<CSimDistrib> model;

@@ -12,17 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "vandrel/graph/ThrowMessage.h"
+
 namespace {
 
-#define EXPECT_THROW_MSG(stmt, msg)         \
-  do {                                      \
-    try {                                   \
-      stmt;                                 \
-      ADD_FAILURE() << "no throw: " #stmt;  \
-    } catch (const char* m) {               \
-      EXPECT_STREQ(m, msg);                 \
-    }                                       \
-  } while (0)
 
 std::vector<unsigned int> OtherIDs(const CVertex* v, int list) {
   std::vector<unsigned int> ids;

@@ -21,17 +21,10 @@
 #include "vandrel/mincut/MinCut.h"
 #include "vandrel/stats/SimDistrib.h"
 
+#include "vandrel/graph/ThrowMessage.h"
+
 namespace {
 
-#define EXPECT_THROW_MSG(stmt, msg)        \
-  do {                                     \
-    try {                                  \
-      stmt;                                \
-      ADD_FAILURE() << "no throw: " #stmt; \
-    } catch (const char* m) {              \
-      EXPECT_STREQ(m, msg);                \
-    }                                      \
-  } while (0)
 
 // Mates N(0.8, 0.1), non-mates N(0.0, 0.3), pMates 0.1.
 const double kMuT = 0.8, kSdT = 0.1, kMuF = 0.0, kSdF = 0.3, kPMates = 0.1;
