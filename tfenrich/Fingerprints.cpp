@@ -32,11 +32,13 @@ bool FingerprintMatrix::init(int columns, int rows) {
 
 void FingerprintMatrix::release() {
   std::vector<std::vector<Cell>>().swap(cells_);
+  columnCache_.column = -1;
   columns_ = rows_ = rowsUsed_ = 0;
 }
 
 bool FingerprintMatrix::set(int row, int column, double score, int hits, int length) {
   if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return false;
+  columnCache_.column = -1;
   std::vector<Cell>& r = cells_[row];
   if (r.empty()) {
     try {
@@ -55,6 +57,28 @@ const FingerprintMatrix::Cell& FingerprintMatrix::cell(int row, int column) cons
   if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return kZero;
   const std::vector<Cell>& r = cells_[row];
   return r.empty() ? kZero : r[column];
+}
+
+const FingerprintColumn& FingerprintMatrix::column(int column, int rows) const {
+  FingerprintColumn& c = columnCache_;
+  if (rows < 0) rows = 0;
+  if (c.column == column && c.rows == rows) return c;
+  c.column = -1;
+  c.scores.resize(static_cast<std::size_t>(rows));
+  c.hits.resize(static_cast<std::size_t>(rows));
+  c.hitClass[0] = c.hitClass[1] = c.hitClass[2] = c.hitClass[3] = 0;
+  c.hitSum = c.covered = 0;
+  for (int r = 0; r < rows; ++r) {
+    const Cell& cl = cell(r, column);
+    c.scores[r] = cl.score;
+    c.hits[r] = cl.hits;
+    ++c.hitClass[cl.hits <= 0 ? 0 : cl.hits >= 3 ? 3 : cl.hits];
+    c.hitSum += cl.hits;
+    if (cl.hits > 0) ++c.covered;
+  }
+  c.column = column;
+  c.rows = rows;
+  return c;
 }
 
 double fingerprintScore(int hits, int effectiveLength) {

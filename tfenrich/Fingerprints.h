@@ -12,6 +12,22 @@
 
 namespace tfenrich {
 
+// One TF's cells of rows 0 .. rows-1 laid out contiguously (rows past the
+// matrix read as zero, as in the matrix), plus the hit counts over those rows
+// that do not depend on a target-set.  Scoring reads random rows of one TF
+// many times; from a column these reads stay in cache.
+struct FingerprintColumn {
+  int column = -1;
+  int rows = 0;
+  std::vector<double> scores;
+  std::vector<int> hits;
+  // Rows with hits <= 0, == 1, == 2 and >= 3.
+  int hitClass[4] = {0, 0, 0, 0};
+  // Sum of the hits and number of rows with hits > 0.
+  int hitSum = 0;
+  int covered = 0;
+};
+
 constexpr int kMaxValueWordLength = 871;
 constexpr int kMaxGeneFieldLength = 199;
 
@@ -26,6 +42,10 @@ class FingerprintMatrix {
 
   double score(int row, int column) const { return cell(row, column).score; }
   int hits(int row, int column) const { return cell(row, column).hits; }
+  // The column of a TF over rows 0 .. rows-1.  The last column asked for is
+  // kept until the matrix changes, so asking again costs nothing; building
+  // one reads every row once.
+  const FingerprintColumn& column(int column, int rows) const;
   int length(int row, int column) const { return cell(row, column).length; }
 
   int columnCount() const { return columns_; }
@@ -46,6 +66,7 @@ class FingerprintMatrix {
   int columns_ = 0;
   int rows_ = 0;
   int rowsUsed_ = 0;
+  mutable FingerprintColumn columnCache_;
 };
 
 // Length-normalised score of a hit count: (hits + 0.05) / (length + 0.5),

@@ -112,14 +112,19 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
     err("ERROR: Fingerprint is too long (%d).\n", N);
     return -1.0;
   }
+  const FingerprintColumn& column = fp.column(t, N);
+  const double* scores = column.scores.data();
   double observed = 0.0;
-  for (int i = 0; i < n; ++i) observed += fp.score(members[i], t);
+  for (int i = 0; i < n; ++i) {
+    const int m = members[i];
+    observed += (m >= 0 && m < N) ? scores[m] : fp.score(m, t);
+  }
 
   int exceed = 0, draws = 0;
   while (exceed < 10 && draws < maxDraws) {
     drawRandomSubset(permutation_.data(), N, n, draws == 0);
     double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += fp.score(permutation_[i], t);
+    for (int i = 0; i < n; ++i) sum += scores[permutation_[i]];
     if (sum > observed - 1e-13) ++exceed;
     ++draws;
   }
