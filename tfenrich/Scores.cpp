@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 #include "tfenrich/Random.h"
@@ -10,6 +11,37 @@
 #include "tfenrich/Streams.h"
 
 namespace tfenrich {
+
+namespace {
+
+// Position i + r * (N - i) / 32768 of the draw for slot i, r being the
+// generator's output for this state.  r * (N - i) is never negative, so the
+// division is a shift.
+inline int drawPosition(std::uint32_t state, int i, int N) {
+  const std::uint64_t r = static_cast<std::uint64_t>(randomOutput(state));
+  return i + static_cast<int>((r * static_cast<std::uint64_t>(N - i)) >> 15);
+}
+
+// drawRandomSubset without initialising, returning the sum of the scores of
+// the subset's rows in slot order.  Slot i is final once drawn (later swaps
+// only touch slots after it), so the sum is taken as the draw goes: the same
+// additions in the same order as summing after the draw.
+inline double drawSubsetSum(int* permutation, int N, int n, const double* scores) {
+  std::uint32_t state = randomState();
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) {
+    state = nextRandomState(state);
+    const int j = drawPosition(state, i, N);
+    const int row = permutation[j];
+    permutation[j] = permutation[i];
+    permutation[i] = row;
+    sum += scores[row];
+  }
+  setRandomState(state);
+  return sum;
+}
+
+}  // namespace
 
 void EnrichmentScore::reset() {
   tfs_ = nullptr;
@@ -121,10 +153,12 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
   }
 
   int exceed = 0, draws = 0;
+  int* permutation = permutation_.data();
   while (exceed < 10 && draws < maxDraws) {
-    drawRandomSubset(permutation_.data(), N, n, draws == 0);
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) sum += scores[permutation_[i]];
+    if (draws == 0) {
+      for (int i = 0; i < N; ++i) permutation[i] = i;
+    }
+    const double sum = drawSubsetSum(permutation, N, n, scores);
     if (sum > observed - 1e-13) ++exceed;
     ++draws;
   }
@@ -135,11 +169,12 @@ void drawRandomSubset(int* permutation, int N, int n, bool initialise) {
   if (initialise) {
     for (int i = 0; i < N; ++i) permutation[i] = i;
   }
+  std::uint32_t state = randomState();
   for (int i = 0; i < n; ++i) {
-    const long long r = nextRandom();
-    const int j = i + static_cast<int>(r * (N - i) / 32768);
-    std::swap(permutation[i], permutation[j]);
+    state = nextRandomState(state);
+    std::swap(permutation[i], permutation[drawPosition(state, i, N)]);
   }
+  setRandomState(state);
 }
 
 double lchoose(int n, int k) {
