@@ -87,17 +87,15 @@ bool HyperGeometricScore::computeScore(int setIndex, int t, double* pValue,
   const int n = static_cast<int>(members.size());
   const int N = promoters_->count();
 
-  int classSize[4] = {0, 0, 0, 0};
-  int bgHits = 0, bgCoverage = 0;
-  for (int r = 0; r < N; ++r) {
-    const int h = fp.hits(r, t);
-    ++classSize[std::max(0, std::min(h, limit_))];
-    bgHits += h;
-    if (h > 0) ++bgCoverage;
-  }
+  // Background counts depend only on the TF: they come with its column.
+  // Hits of 1, 2 and 3 or more fall into class min(hits, limit).
+  const FingerprintColumn& column = fp.column(t, N);
+  int classSize[4] = {column.hitClass[0], 0, 0, 0};
+  for (int h = 1; h <= 3; ++h) classSize[std::min(h, limit_)] += column.hitClass[h];
+  const int bgHits = column.hitSum, bgCoverage = column.covered;
   int x = 0, targetHits = 0, targetCoverage = 0;
   for (int member : members) {
-    const int h = fp.hits(member, t);
+    const int h = (member >= 0 && member < N) ? column.hits[member] : fp.hits(member, t);
     x += std::max(0, std::min(h, limit_));
     targetHits += h;
     if (h > 0) ++targetCoverage;

@@ -217,6 +217,82 @@ TEST_F(ScoreFixture, HyperGeometricStatisticsAndCapping) {
   EXPECT_EQ(capture.err(), "");
 }
 
+// Counts and p-values of many (set, TF) pairs, asked in mixed order and
+// with every limit, equal a recount over all promoters for each pair.
+TEST(HyperGeometricCounts, EqualAPerPairRecount) {
+  const int kTfs = 4, kRows = 300;
+  tfenrich::NamedIdSet tfs, promoters;
+  tfenrich::FingerprintMatrix fp;
+  tfenrich::TargetSets sets;
+  ASSERT_TRUE(tfs.init(2000));
+  ASSERT_TRUE(promoters.init(40000));
+  ASSERT_TRUE(fp.init(kTfs, kRows));
+  for (int t = 0; t < kTfs; ++t) ASSERT_TRUE(tfs.add(("T" + std::to_string(t)).c_str()));
+  std::vector<std::vector<int>> hits(kRows, std::vector<int>(kTfs));
+  unsigned state = 5;
+  for (int r = 0; r < kRows; ++r) {
+    ASSERT_TRUE(promoters.add(("P" + std::to_string(r)).c_str()));
+    for (int t = 0; t < kTfs; ++t) {
+      state = state * 1103515245u + 12345u;
+      // Mostly zeros, then 1..5 hits; TF 3 has none at all.
+      const int h = t == 3 ? 0 : std::max(0, static_cast<int>((state >> 16) % 9) - 3);
+      hits[r][t] = h;
+      ASSERT_TRUE(fp.set(r, t, 0.01 * h, h, 100));
+    }
+  }
+  fp.setRowsUsed(kRows);
+  ASSERT_TRUE(sets.init());
+  const int kSets = 3;
+  std::vector<std::vector<int>> members(kSets);
+  for (int r = 0; r < kRows; ++r) {
+    if (r % 7 == 0) members[0].push_back(r);
+    if (r % 11 == 3) members[1].push_back(r);
+    if (r >= 200 && r < 240) members[2].push_back(r);
+  }
+  for (int s = 0; s < kSets; ++s) {
+    for (int r : members[s]) ASSERT_TRUE(sets.add(r, "", 10 + s));
+  }
+  ASSERT_EQ(sets.count(), kSets);
+  for (int limit = 1; limit <= 3; ++limit) {
+    tfenrich::HyperGeometricScore hg;
+    ASSERT_TRUE(hg.setMaxHits(limit));
+    hg.setData(&tfs, &promoters, &sets, &fp);
+    for (int round = 0; round < 2; ++round) {
+      for (int t : {0, 2, 1, 3, 0}) {
+        for (int s = 0; s < kSets; ++s) {
+          const int setIndex = round == 0 ? s : kSets - 1 - s;
+          int cls[4] = {0, 0, 0, 0}, bgHits = 0, bgCoverage = 0;
+          for (int r = 0; r < kRows; ++r) {
+            const int h = hits[r][t];
+            ++cls[h < limit ? h : limit];
+            bgHits += h;
+            bgCoverage += h > 0 ? 1 : 0;
+          }
+          const std::vector<int>& m = sets.members(setIndex);
+          int x = 0, targetHits = 0, targetCoverage = 0;
+          for (int r : m) {
+            x += std::min(hits[r][t], limit);
+            targetHits += hits[r][t];
+            targetCoverage += hits[r][t] > 0 ? 1 : 0;
+          }
+          const int n = static_cast<int>(m.size());
+          double p = -1;
+          tfenrich::ScoreStatistics st;
+          ASSERT_TRUE(hg.computeScore(setIndex, t, &p, &st));
+          EXPECT_EQ(p, calcHyperGeometricScore(cls[0], cls[1], cls[2], cls[3], n, x))
+              << "limit " << limit << " set " << setIndex << " TF " << t;
+          EXPECT_EQ(st.targetHits, targetHits);
+          EXPECT_EQ(st.targetCoverage, targetCoverage);
+          EXPECT_EQ(st.targetSize, n);
+          EXPECT_EQ(st.bgHits, bgHits);
+          EXPECT_EQ(st.bgCoverage, bgCoverage);
+          EXPECT_EQ(st.bgSize, kRows);
+        }
+      }
+    }
+  }
+}
+
 TEST(HyperGeometricLimit, OnlyOneToThree) {
   tftest::Capture capture;
   tfenrich::HyperGeometricScore hg;
