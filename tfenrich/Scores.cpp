@@ -100,8 +100,8 @@ bool HyperGeometricScore::computeScore(int setIndex, int t, double* pValue,
     targetHits += h;
     if (h > 0) ++targetCoverage;
   }
-  const double p =
-      calcHyperGeometricScore(classSize[0], classSize[1], classSize[2], classSize[3], n, x);
+  const double p = calcHyperGeometricScore(classSize[0], classSize[1], classSize[2],
+                                           classSize[3], n, x, logChoose_);
   if (p < 0.0 || p > 1.0) return false;
   *pValue = p;
   if (statistics != nullptr) {
@@ -208,16 +208,25 @@ constexpr double kNegligibleBelowLargest = 38.0;
 // absorbs the small steps of lchoose where it changes branch.
 constexpr double kDescentMargin = 10.0;
 
-// lchoose(a, i) for i = 0 .. top (top <= a).
-std::vector<double> lchooseRow(int a, int top) {
-  std::vector<double> row(static_cast<std::size_t>(top) + 1);
-  for (int i = 0; i <= top; ++i) row[i] = lchoose(a, i);
-  return row;
-}
-
 }  // namespace
 
+const double* LogChooseRows::row(int slot, int a, int top) {
+  Row& r = rows_[slot];
+  if (r.a != a) {
+    r.a = a;
+    r.values.clear();
+  }
+  for (int i = static_cast<int>(r.values.size()); i <= top; ++i) r.values.push_back(lchoose(a, i));
+  return r.values.data();
+}
+
 double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x) {
+  LogChooseRows rows;
+  return calcHyperGeometricScore(a0, a1, a2, a3, n, x, rows);
+}
+
+double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
+                               LogChooseRows& rows) {
   if (a0 < 0 || a1 < 0 || a2 < 0 || a3 < 0 || n < 0) return -1.0;
   const long long total = static_cast<long long>(a0) + a1 + a2 + a3;
   if (total < n) return -1.0;
@@ -239,10 +248,10 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x) {
 
   // The log binomials of every term come from these tables; the terms and
   // their order of summation are those of the direct triple loop.
-  const std::vector<double> l0 = lchooseRow(a0, std::min(a0, n));
-  const std::vector<double> l1 = lchooseRow(a1, std::min(a1, n));
-  const std::vector<double> l2 = lchooseRow(a2, std::min(a2, n));
-  const std::vector<double> l3 = lchooseRow(a3, std::min(a3, n));
+  const double* l0 = rows.row(0, a0, std::min(a0, n));
+  const double* l1 = rows.row(1, a1, std::min(a1, n));
+  const double* l2 = rows.row(2, a2, std::min(a2, n));
+  const double* l3 = rows.row(3, a3, std::min(a3, n));
 
   double sum = 0.0;
   double skipBelow = kNegligibleLog;

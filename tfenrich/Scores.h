@@ -52,12 +52,31 @@ class EnrichmentScore {
   int limit_;
 };
 
+// lchoose(a, i) for i = 0 .. top, for up to four class sizes a (one per
+// slot), kept between calls: the class sizes of a TF are the same for every
+// target-set, so its rows are computed once and only lengthened for larger
+// sets.
+class LogChooseRows {
+ public:
+  const double* row(int slot, int a, int top);
+
+ private:
+  struct Row {
+    int a = -1;
+    std::vector<double> values;
+  };
+  Row rows_[4];
+};
+
 class HyperGeometricScore : public EnrichmentScore {
  public:
   HyperGeometricScore() : EnrichmentScore(2) {}
   bool setMaxHits(int limit);
   bool computeScore(int setIndex, int tfId, double* pValue,
                     ScoreStatistics* statistics) override;
+
+ private:
+  LogChooseRows logChoose_;
 };
 
 class EmpiricalScore : public EnrichmentScore {
@@ -81,6 +100,8 @@ double lchoose(int n, int k);
 // with a0..a3 promoters in hit classes 0..3 reach a total of at least x
 // (class c counts c).  -1 on impossible sizes.
 double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x);
+// The same, taking the log binomials from (and adding them to) rows.
+double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x, LogChooseRows& rows);
 
 // Moves a random subset of size n of permutation[0..N) to its first n
 // entries (restarting from the identity when initialise is set).

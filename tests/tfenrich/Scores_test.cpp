@@ -461,6 +461,35 @@ double directTripleSum(int a0, int a1, int a2, int a3, int n, int x) {
   return std::min(1.0, std::max(0.0, sum));
 }
 
+// Rows kept between calls must hold lchoose(a, i) bit for bit whatever the
+// order of requests (longer rows, another a in a slot, back again), and HG
+// scores taking them from a shared cache must equal fresh computations.
+TEST(LogChooseRows, CachedRowsEqualFreshValues) {
+  tfenrich::LogChooseRows rows;
+  const int requests[][3] = {{0, 50, 10}, {0, 50, 30}, {0, 50, 5},  {0, 40, 25},
+                             {1, 40, 40}, {0, 50, 50}, {3, 0, 0},   {2, 19000, 120},
+                             {2, 19000, 400}, {2, 18999, 3}};
+  for (const auto& q : requests) {
+    const double* row = rows.row(q[0], q[1], q[2]);
+    for (int i = 0; i <= q[2]; ++i) {
+      EXPECT_EQ(row[i], lchoose(q[1], i)) << q[0] << " " << q[1] << " " << i;
+    }
+  }
+  const int cases[][6] = {
+      {19000, 600, 250, 150, 80, 30},   {19000, 600, 250, 150, 400, 120},
+      {19000, 600, 250, 150, 20, 9},    {19100, 500, 250, 150, 300, 100},
+      {19000, 600, 250, 150, 500, 170}, {900, 60, 30, 10, 120, 40},
+  };
+  tfenrich::LogChooseRows shared;
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& c : cases) {
+      EXPECT_EQ(calcHyperGeometricScore(c[0], c[1], c[2], c[3], c[4], c[5], shared),
+                calcHyperGeometricScore(c[0], c[1], c[2], c[3], c[4], c[5]))
+          << c[0] << " " << c[1] << " " << c[2] << " " << c[3] << " n " << c[4] << " x " << c[5];
+    }
+  }
+}
+
 TEST(HyperGeometric, LargeCasesEqualTheDirectSumExactly) {
   const int cases[][6] = {
       {10000, 5000, 2500, 2500, 150, 0},   {10000, 5000, 2500, 2500, 150, 170},
