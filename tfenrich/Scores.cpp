@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <new>
 
 #include "tfenrich/Random.h"
@@ -207,6 +208,10 @@ constexpr double kNegligibleBelowLargest = 38.0;
 // Extra distance below the limit before a falling row is cut short; it
 // absorbs the small steps of lchoose where it changes branch.
 constexpr double kDescentMargin = 10.0;
+// A group of terms is skipped when an upper bound of its log terms is this
+// far below the limit: far more than the rounding of the bound's sums, which
+// add the same log binomials in another order.
+constexpr double kBoundMargin = 1e-6;
 
 }  // namespace
 
@@ -218,6 +223,35 @@ const double* LogChooseRows::row(int slot, int a, int top) {
   }
   for (int i = static_cast<int>(r.values.size()); i <= top; ++i) r.values.push_back(lchoose(a, i));
   return r.values.data();
+}
+
+void LogChooseRows::bounds(int a0, int a2, int a3, int top, const double** pairMax,
+                           const double** tripleMax) {
+  if (boundSizes_[0] != a0 || boundSizes_[1] != a2 || boundSizes_[2] != a3) {
+    boundSizes_[0] = a0;
+    boundSizes_[1] = a2;
+    boundSizes_[2] = a3;
+    pairMax_.clear();
+    tripleMax_.clear();
+  }
+  const double* l0 = row(0, a0, std::min(a0, top));
+  const double* l2 = row(2, a2, std::min(a2, top));
+  const double* l3 = row(3, a3, std::min(a3, top));
+  constexpr double kNone = -std::numeric_limits<double>::infinity();
+  for (int m = static_cast<int>(pairMax_.size()); m <= top; ++m) {
+    double best = kNone;
+    for (int l = std::max(0, m - a0); l <= std::min(a3, m); ++l) {
+      best = std::max(best, l0[m - l] + l3[l]);
+    }
+    pairMax_.push_back(best);
+  }
+  for (int m = static_cast<int>(tripleMax_.size()); m <= top; ++m) {
+    double best = kNone;
+    for (int k = 0; k <= std::min(a2, m); ++k) best = std::max(best, l2[k] + pairMax_[m - k]);
+    tripleMax_.push_back(best);
+  }
+  *pairMax = pairMax_.data();
+  *tripleMax = tripleMax_.data();
 }
 
 double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x) {
@@ -248,6 +282,9 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
 
   // The log binomials of every term come from these tables; the terms and
   // their order of summation are those of the direct triple loop.
+  const double* pairMax = nullptr;
+  const double* tripleMax = nullptr;
+  rows.bounds(a0, a2, a3, n, &pairMax, &tripleMax);
   const double* l0 = rows.row(0, a0, std::min(a0, n));
   const double* l1 = rows.row(1, a1, std::min(a1, n));
   const double* l2 = rows.row(2, a2, std::min(a2, n));
@@ -257,8 +294,12 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
   double skipBelow = kNegligibleLog;
   const int jTop = std::min({F, a1, n});
   for (int j = 0; j <= jTop; ++j) {
+    // Every term of this j (or j and k) is at most its bound: when the
+    // bound is below the limit, the whole group would be skipped.
+    if (l1[j] + tripleMax[n - j] - G < skipBelow - kBoundMargin) continue;
     const int kTop = std::min({(F - j) / 2, a2, n - j});
     for (int k = 0; k <= kTop; ++k) {
+      if (l1[j] + l2[k] + pairMax[n - j - k] - G < skipBelow - kBoundMargin) continue;
       // Terms below x add nothing; since the total grows with l, the loop
       // starts at the first l that reaches x (same terms, same order).
       const int need = x - j - 2 * k;

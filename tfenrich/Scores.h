@@ -59,6 +59,13 @@ class EnrichmentScore {
 class LogChooseRows {
  public:
   const double* row(int slot, int a, int top);
+  // For m = 0 .. top, the largest lchoose(a0, m - l) + lchoose(a3, l) over
+  // all l (pairMax), and the largest lchoose(a2, k) + pairMax[m - k] over
+  // all k (tripleMax): upper bounds of the log terms of the HG sum that give
+  // m promoters to classes 0 and 3, or to classes 0, 2 and 3 (minus infinity
+  // where no split exists).  Fills rows 0, 2 and 3 up to min(a, top); kept
+  // while a0, a2 and a3 stay the same.
+  void bounds(int a0, int a2, int a3, int top, const double** pairMax, const double** tripleMax);
 
  private:
   struct Row {
@@ -66,6 +73,8 @@ class LogChooseRows {
     std::vector<double> values;
   };
   Row rows_[4];
+  int boundSizes_[3] = {-1, -1, -1};
+  std::vector<double> pairMax_, tripleMax_;
 };
 
 class HyperGeometricScore : public EnrichmentScore {
