@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "tfenrich/SetFiles.h"
@@ -78,7 +79,11 @@ const FingerprintColumn& FingerprintMatrix::column(int column, int rows) const {
     std::copy(scores_[column].begin(), scores_[column].begin() + stored, c.scores.begin());
     std::copy(hits_[column].begin(), hits_[column].begin() + stored, c.hits.begin());
   }
+  c.scoresNonNegative = c.scoresFitFloat = true;
   for (int r = 0; r < rows; ++r) {
+    const double s = c.scores[r];
+    if (!(s >= 0.0 && s <= std::numeric_limits<double>::max())) c.scoresNonNegative = false;
+    if (!(s == 0.0 || (s >= 0x1p-100 && s <= 0x1p100))) c.scoresFitFloat = false;
     const int h = c.hits[r];
     ++c.hitClass[h <= 0 ? 0 : h >= 3 ? 3 : h];
     c.hitSum += h;

@@ -26,6 +26,11 @@ struct FingerprintColumn {
   // Sum of the hits and number of rows with hits > 0.
   int hitSum = 0;
   int covered = 0;
+  // True when every score is finite and not negative.
+  bool scoresNonNegative = true;
+  // True when moreover every score is 0 or within 2^-100 .. 2^100, so that
+  // its nearest float is within 2^-24 of it relatively.
+  bool scoresFitFloat = true;
 };
 
 constexpr int kMaxValueWordLength = 871;

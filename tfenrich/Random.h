@@ -16,7 +16,23 @@ namespace detail {
 inline std::uint32_t g_randomState = 1;
 }  // namespace detail
 
-inline std::uint32_t nextRandomState(std::uint32_t state) { return state * 214013u + 2531011u; }
+constexpr std::uint32_t nextRandomState(std::uint32_t state) { return state * 214013u + 2531011u; }
+
+// The state after `steps` steps is multiplier * state + increment (mod
+// 2^32), which lets a loop compute several consecutive states from one.
+struct RandomJump {
+  std::uint32_t multiplier;
+  std::uint32_t increment;
+  constexpr std::uint32_t apply(std::uint32_t state) const { return multiplier * state + increment; }
+};
+constexpr RandomJump randomJump(int steps) {
+  std::uint32_t fromZero = 0, fromOne = 1;
+  for (int i = 0; i < steps; ++i) {
+    fromZero = nextRandomState(fromZero);
+    fromOne = nextRandomState(fromOne);
+  }
+  return RandomJump{fromOne - fromZero, fromZero};
+}
 inline int randomOutput(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
 
 inline std::uint32_t randomState() { return detail::g_randomState; }

@@ -23,24 +23,114 @@ inline int drawPosition(std::uint32_t state, int i, int N) {
   return i + static_cast<int>((r * static_cast<std::uint64_t>(N - i)) >> 15);
 }
 
-// drawRandomSubset without initialising, returning the sum of the scores of
-// the subset's rows in slot order.  Slot i is final once drawn (later swaps
-// only touch slots after it), so the sum is taken as the draw goes: the same
-// additions in the same order as summing after the draw.
-inline double drawSubsetSum(int* permutation, int N, int n, const double* scores) {
+// One slot of a draw: swaps slot i with the drawn position, adds the score
+// of the row that lands in slot i.
+inline void drawSlot(int* permutation, std::uint32_t state, int i, int N, const double* scores,
+                     double& sum) {
+  const int j = drawPosition(state, i, N);
+  const int row = permutation[j];
+  permutation[j] = permutation[i];
+  permutation[i] = row;
+  sum += scores[row];
+}
+
+// Draws the next subset (drawRandomSubset without initialising) and tells
+// whether its score sum, added in slot order, exceeds threshold.
+//
+// Slot i is final once drawn (later swaps only touch later slots), so the
+// scores are added as the draw goes.  Four slots are drawn per round, their
+// generator states computed from one state (the same sequence), with four
+// partial sums: this keeps neither the generator's nor the sum's chain of
+// dependent operations in the way.  The partial sums differ from the
+// slot-order sum only by rounding: for n scores that are finite and not
+// negative, both are within (n-1) 2^-53 (1 + tiny) of the exact sum, so
+// they differ by less than n 2^-51 times the sum.  When the four-lane sum
+// is farther than twice that from the threshold it decides like the
+// slot-order sum; otherwise (or with other scores) the slot-order sum over
+// the drawn slots decides.
+inline bool drawSubsetExceeds(int* permutation, int N, int n, const double* scores,
+                              bool scoresNonNegative, double threshold) {
+  constexpr RandomJump step1 = randomJump(1), step2 = randomJump(2), step3 = randomJump(3),
+                       step4 = randomJump(4);
   std::uint32_t state = randomState();
-  double sum = 0.0;
-  for (int i = 0; i < n; ++i) {
+  double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const std::uint32_t s1 = step1.apply(state), s2 = step2.apply(state),
+                        s3 = step3.apply(state), s4 = step4.apply(state);
+    drawSlot(permutation, s1, i, N, scores, sum0);
+    drawSlot(permutation, s2, i + 1, N, scores, sum1);
+    drawSlot(permutation, s3, i + 2, N, scores, sum2);
+    drawSlot(permutation, s4, i + 3, N, scores, sum3);
+    state = s4;
+  }
+  for (; i < n; ++i) {
     state = nextRandomState(state);
-    const int j = drawPosition(state, i, N);
-    const int row = permutation[j];
-    permutation[j] = permutation[i];
-    permutation[i] = row;
-    sum += scores[row];
+    drawSlot(permutation, state, i, N, scores, sum0);
   }
   setRandomState(state);
-  return sum;
+  if (scoresNonNegative) {
+    const double sum = (sum0 + sum1) + (sum2 + sum3);
+    const double slack = sum * n * 0x1p-50;
+    if (sum - slack > threshold) return true;
+    if (sum + slack < threshold) return false;
+  }
+  double ordered = 0.0;
+  for (int k = 0; k < n; ++k) ordered += scores[permutation[k]];
+  return ordered > threshold;
 }
+
+// One slot of a draw over the scored permutation.
+template <typename Entry>
+inline void drawScoredSlot(Entry* permutation, std::uint32_t state, int i, int N, double& sum) {
+  const int j = drawPosition(state, i, N);
+  const Entry drawn = permutation[j];
+  permutation[j] = permutation[i];
+  permutation[i] = drawn;
+  sum += static_cast<double>(drawn.score);
+}
+
+// drawSubsetExceeds over a permutation whose entries carry their row's score
+// rounded to float: one random memory access per slot instead of two.  Each
+// float is within 2^-24 of its score (relatively), so the four-lane sum of
+// the floats differs from the slot-order sum of the scores by less than
+// (2^-24 + n 2^-52) times the sum; the decision is left to the slot-order
+// sum of the exact scores when the lane sum is not farther than twice that
+// from the threshold.  Needs scores that are 0 or within 2^-100 .. 2^100.
+template <typename Entry>
+inline bool drawScoredSubsetExceeds(Entry* permutation, int N, int n, const double* scores,
+                                    double threshold) {
+  constexpr RandomJump step1 = randomJump(1), step2 = randomJump(2), step3 = randomJump(3),
+                       step4 = randomJump(4);
+  std::uint32_t state = randomState();
+  double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const std::uint32_t s1 = step1.apply(state), s2 = step2.apply(state),
+                        s3 = step3.apply(state), s4 = step4.apply(state);
+    drawScoredSlot(permutation, s1, i, N, sum0);
+    drawScoredSlot(permutation, s2, i + 1, N, sum1);
+    drawScoredSlot(permutation, s3, i + 2, N, sum2);
+    drawScoredSlot(permutation, s4, i + 3, N, sum3);
+    state = s4;
+  }
+  for (; i < n; ++i) {
+    state = nextRandomState(state);
+    drawScoredSlot(permutation, state, i, N, sum0);
+  }
+  setRandomState(state);
+  const double sum = (sum0 + sum1) + (sum2 + sum3);
+  const double slack = sum * (0x1p-23 + n * 0x1p-50);
+  if (sum - slack > threshold) return true;
+  if (sum + slack < threshold) return false;
+  double ordered = 0.0;
+  for (int k = 0; k < n; ++k) ordered += scores[permutation[k].row];
+  return ordered > threshold;
+}
+
+// Draws after which the permutation is switched to scored entries: building
+// them reads every row once, which pays off only over many draws.
+constexpr int kScoredAfterDraws = 64;
 
 }  // namespace
 
@@ -151,15 +241,34 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
     observed += (m >= 0 && m < N) ? scores[m] : fp.score(m, t);
   }
 
+  const double threshold = observed - 1e-13;
   int exceed = 0, draws = 0;
   int* permutation = permutation_.data();
-  while (exceed < 10 && draws < maxDraws) {
-    if (draws == 0) {
-      for (int i = 0; i < N; ++i) permutation[i] = i;
+  for (int i = 0; i < N; ++i) permutation[i] = i;
+  // Long runs of draws (sets far above random) switch to scored entries:
+  // the same permutation, the same draws and the same decisions.
+  const int plainDraws = column.scoresFitFloat ? std::min(maxDraws, kScoredAfterDraws) : maxDraws;
+  while (exceed < 10 && draws < plainDraws) {
+    if (drawSubsetExceeds(permutation, N, n, scores, column.scoresNonNegative, threshold)) {
+      ++exceed;
     }
-    const double sum = drawSubsetSum(permutation, N, n, scores);
-    if (sum > observed - 1e-13) ++exceed;
     ++draws;
+  }
+  if (exceed < 10 && draws < maxDraws) {
+    try {
+      if (scoredPermutation_.size() < static_cast<std::size_t>(N)) scoredPermutation_.resize(N);
+    } catch (const std::bad_alloc&) {
+      err("ERROR: Fingerprint is too long (%d).\n", N);
+      return -1.0;
+    }
+    ScoredRow* scored = scoredPermutation_.data();
+    for (int i = 0; i < N; ++i) {
+      scored[i] = ScoredRow{static_cast<float>(scores[permutation[i]]), permutation[i]};
+    }
+    while (exceed < 10 && draws < maxDraws) {
+      if (drawScoredSubsetExceeds(scored, N, n, scores, threshold)) ++exceed;
+      ++draws;
+    }
   }
   return static_cast<double>(exceed) / draws;
 }

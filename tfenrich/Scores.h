@@ -99,6 +99,13 @@ class EmpiricalScore : public EnrichmentScore {
 
  private:
   std::vector<int> permutation_;
+  // The permutation with each row's score (as a float) beside it, used by
+  // long runs of draws; see calcEmpiricalScore.
+  struct ScoredRow {
+    float score;
+    int row;
+  };
+  std::vector<ScoredRow> scoredPermutation_;
 };
 
 // Natural log of the binomial coefficient C(n, k); exact sum of logs when k

@@ -381,6 +381,79 @@ TEST(Empirical, EarlyStopGivesTenOverDraws) {
   EXPECT_DOUBLE_EQ(p, 10.0 / draws);
 }
 
+// Replays the empirical test one generator draw at a time: identity
+// permutation, Fisher-Yates swaps of slots 0..n-1, the subset's scores added
+// in slot order; returns exceeding draws / draws.
+double replayEmpirical(const std::vector<double>& scores, const std::vector<int>& members,
+                       int limit) {
+  const int N = static_cast<int>(scores.size());
+  const int n = static_cast<int>(members.size());
+  double observed = 0;
+  for (int m : members) observed += scores[m];
+  std::vector<int> perm(N);
+  for (int i = 0; i < N; ++i) perm[i] = i;
+  int exceed = 0, draws = 0;
+  while (exceed < 10 && draws < std::max(limit, 20)) {
+    for (int i = 0; i < n; ++i) {
+      const long long r = tfenrich::nextRandom();
+      std::swap(perm[i], perm[i + static_cast<int>(r * (N - i) / 32768)]);
+    }
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += scores[perm[i]];
+    if (sum > observed - 1e-13) ++exceed;
+    ++draws;
+  }
+  return static_cast<double>(exceed) / draws;
+}
+
+// Subset sums that land within rounding of the threshold must be decided by
+// the slot-order sum: rows score 1 or 1 - 1e-13 (so one low row puts a
+// subset right at the observed sum minus 1e-13), or tenths (sums that round
+// differently in other orders), for set sizes around multiples of four.
+// Negative scores (never read from a file) are scored too.
+TEST(Empirical, DecisionsNearTheThresholdFollowTheSlotOrderSum) {
+  const int N = 64;
+  struct Case {
+    const char* name;
+    std::vector<double> scores;
+  };
+  std::vector<Case> cases(5);
+  cases[0].name = "near ties";
+  cases[1].name = "tenths";
+  cases[2].name = "negative";
+  // Most subsets hold a low row and fall short: long runs of draws.
+  cases[3].name = "near ties, long runs";
+  cases[4].name = "tiny scores";
+  for (int r = 0; r < N; ++r) {
+    cases[0].scores.push_back(r % 9 == 4 ? 1.0 - 1e-13 : 1.0);
+    cases[1].scores.push_back(0.1 * (r % 7));
+    cases[2].scores.push_back(r % 5 == 0 ? -0.3 : 0.1 * (r % 3));
+    cases[3].scores.push_back(r % 3 != 0 ? 1.0 - 1e-13 : 1.0);
+    cases[4].scores.push_back(r % 4 == 1 ? 1e-120 : 0.25 * (r % 3));
+  }
+  for (const Case& c : cases) {
+    tfenrich::FingerprintMatrix fp;
+    ASSERT_TRUE(fp.init(1, N));
+    for (int r = 0; r < N; ++r) ASSERT_TRUE(fp.set(r, 0, c.scores[r], 1, 10));
+    fp.setRowsUsed(N);
+    for (int n : {1, 3, 4, 5, 7, 8, 9, 13, 21, N}) {
+      std::vector<int> members;
+      // Rows without a low score first, so the observed sum is the top one
+      // for the near ties.
+      for (int r = 0; static_cast<int>(members.size()) < n; ++r) {
+        if (n == N || (r % 9 != 4 && r % 3 == 0)) members.push_back(r % N);
+      }
+      tfenrich::EmpiricalScore emp(3000);
+      tfenrich::seedRandom(1000 + n);
+      const double p = emp.calcEmpiricalScore(fp, 0, members.data(), n);
+      const int next = tfenrich::nextRandom();
+      tfenrich::seedRandom(1000 + n);
+      EXPECT_EQ(p, replayEmpirical(c.scores, members, 3000)) << c.name << " n " << n;
+      EXPECT_EQ(next, tfenrich::nextRandom()) << c.name << " n " << n;
+    }
+  }
+}
+
 TEST(Empirical, SizeErrors) {
   tftest::Capture capture;
   tfenrich::FingerprintMatrix fp;
