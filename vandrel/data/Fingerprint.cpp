@@ -1,10 +1,16 @@
 // Fingerprints, normalized fingerprints, their means and the owning matrix
-// with its .fpn writer.  Reading and copying cost O(L) per fingerprint.
+// with its .fpn writer.  Reading and copying cost O(L) per fingerprint; the
+// similarities of all pairs cost O(n^2 L), spread over threads in row blocks.
 #include "vandrel/data/Fingerprint.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
 #include <fstream>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/run/AtomicFile.h"
@@ -168,6 +174,185 @@ void CNormFPMtx::SimilarityRow(unsigned int i, unsigned int first, double* out) 
   if (handler == nullptr) throw "CNormFP::Similarity - similarity handler is not set";
   handler->GetEvaluator()->EvaluateMany(
       a.GetValues(), m_rows.data() + first, m_rows.size() - first, out);
+}
+
+namespace {
+
+// The blocks of RunOrderedBlocks, computed by several threads into a ring
+// of slots and consumed in block order by the thread that runs the
+// pipeline.  Block c goes to slot c % slots and may be claimed only once
+// block c - slots has been consumed, so at most `slots` blocks exist at a
+// time and a ready slot always holds the block the consumer waits for.
+class CBlockPipeline {
+ public:
+  CBlockPipeline(std::size_t blocks, std::size_t blockValues, unsigned int threads,
+                 const std::function<void(std::size_t, double*)>& compute)
+      : m_compute(compute),
+        m_blocks(blocks),
+        m_slotCount(std::min<std::size_t>(blocks, 2 * static_cast<std::size_t>(threads) + 2)),
+        m_ready(m_slotCount, 0) {
+    m_slots.reserve(m_slotCount);
+    for (std::size_t k = 0; k < m_slotCount; ++k) m_slots.emplace_back(blockValues);
+    const std::size_t workers = std::min<std::size_t>(threads - 1, blocks - 1);
+    m_workers.reserve(workers);
+    for (std::size_t t = 0; t < workers; ++t) {
+      try {
+        m_workers.emplace_back(&CBlockPipeline::WorkerLoop, this);
+      } catch (const std::system_error&) {
+        break;  // fewer helpers: the calling thread computes the rest
+      }
+    }
+  }
+
+  // Stops the workers (a worker inside a block finishes that block first)
+  // and waits for them.
+  ~CBlockPipeline() {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_stop = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& t : m_workers) t.join();
+  }
+
+  CBlockPipeline(const CBlockPipeline&) = delete;
+  CBlockPipeline& operator=(const CBlockPipeline&) = delete;
+
+  void Run(const std::function<void(std::size_t, const double*)>& consume) {
+    for (std::size_t b = 0; b < m_blocks; ++b) {
+      const std::size_t slot = b % m_slotCount;
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_ready[slot]) {
+          if (m_error) std::rethrow_exception(m_error);
+          std::size_t claimed = 0;
+          if (ClaimLocked(claimed)) {
+            // Nothing to consume yet: compute the next unclaimed block here.
+            lock.unlock();
+            m_compute(claimed, m_slots[claimed % m_slotCount].data());
+            lock.lock();
+            m_ready[claimed % m_slotCount] = 1;
+            m_changed.notify_all();
+          } else {
+            m_changed.wait(lock);
+          }
+        }
+      }
+      consume(b, m_slots[slot].data());
+      {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ready[slot] = 0;
+        ++m_consumed;
+      }
+      m_changed.notify_all();
+    }
+  }
+
+ private:
+  // Takes the next block when its slot is free (caller holds the lock).
+  bool ClaimLocked(std::size_t& block) {
+    if (m_stop || m_error || m_nextClaim >= m_blocks || m_nextClaim >= m_consumed + m_slotCount)
+      return false;
+    block = m_nextClaim++;
+    return true;
+  }
+
+  void WorkerLoop() {
+    for (;;) {
+      std::size_t block = 0;
+      {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] {
+          return m_stop || m_error || m_nextClaim >= m_blocks ||
+                 m_nextClaim < m_consumed + m_slotCount;
+        });
+        if (!ClaimLocked(block)) return;
+      }
+      try {
+        m_compute(block, m_slots[block % m_slotCount].data());
+      } catch (...) {
+        // Carried to the consuming thread, which rethrows it.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_error) m_error = std::current_exception();
+        m_changed.notify_all();
+        return;
+      }
+      {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ready[block % m_slotCount] = 1;
+      }
+      m_changed.notify_all();
+    }
+  }
+
+  const std::function<void(std::size_t, double*)>& m_compute;
+  const std::size_t m_blocks;
+  const std::size_t m_slotCount;
+  std::vector<std::vector<double>> m_slots;
+  std::vector<char> m_ready;  // per slot: its block is computed
+  std::size_t m_nextClaim = 0;
+  std::size_t m_consumed = 0;
+  bool m_stop = false;
+  std::exception_ptr m_error;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::thread> m_workers;  // last member: started once the rest exists
+};
+
+}  // namespace
+
+void vandrel::RunOrderedBlocks(std::size_t blocks, std::size_t blockValues, unsigned int threads,
+                               const std::function<void(std::size_t, double*)>& compute,
+                               const std::function<void(std::size_t, const double*)>& consume) {
+  if (blocks == 0) return;
+  if (threads <= 1 || blocks == 1) {
+    std::vector<double> buffer(blockValues);
+    for (std::size_t b = 0; b < blocks; ++b) {
+      compute(b, buffer.data());
+      consume(b, buffer.data());
+    }
+    return;
+  }
+  CBlockPipeline pipeline(blocks, blockValues, threads, compute);
+  pipeline.Run(consume);
+}
+
+void CNormFPMtx::ForEachSimilarityRow(unsigned int threads, std::size_t blockPairs,
+                                      const RowConsumer& consume) const {
+  const std::size_t n = m_fps.size();
+  if (n < 2) return;
+  if (CNormFP::GetSimilarityHandler() == nullptr)
+    throw "CNormFP::Similarity - similarity handler is not set";
+  if (blockPairs == 0) blockPairs = 1;
+
+  // Block boundaries: consecutive rows (row i holds n - 1 - i pairs) until a
+  // block reaches `blockPairs` pairs.  With one thread a block is one row,
+  // so a single row buffer suffices.
+  std::vector<std::size_t> starts(1, 0);
+  std::size_t maxBlockPairs = 0;
+  std::size_t pairs = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    pairs += n - 1 - i;
+    if (threads <= 1 || pairs >= blockPairs || i + 2 == n) {
+      starts.push_back(i + 1);
+      maxBlockPairs = std::max(maxBlockPairs, pairs);
+      pairs = 0;
+    }
+  }
+  vandrel::RunOrderedBlocks(
+      starts.size() - 1, maxBlockPairs, threads,
+      [&](std::size_t block, double* out) {
+        for (std::size_t i = starts[block]; i < starts[block + 1]; ++i) {
+          SimilarityRow(static_cast<unsigned int>(i), static_cast<unsigned int>(i + 1), out);
+          out += n - 1 - i;
+        }
+      },
+      [&](std::size_t block, const double* in) {
+        for (std::size_t i = starts[block]; i < starts[block + 1]; ++i) {
+          consume(static_cast<unsigned int>(i), in);
+          in += n - 1 - i;
+        }
+      });
 }
 
 void CNormFPMtx::Save(const std::string& pathPrefix, bool overwrite) const {

@@ -9,8 +9,11 @@
 //   CNormFPConstPtrVec  non-owning groups of fingerprints (cluster members).
 //
 // A similarity is one dot product over L values; a mean of n fingerprints
-// costs O(nL); the weighted mean of two costs O(L).
+// costs O(nL); the weighted mean of two costs O(L).  All pairs of a matrix
+// (O(n^2 L)) can be computed on several threads and are handed over in
+// i-then-j order whatever the number of threads.
 #include <cstddef>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <ostream>
@@ -150,11 +153,42 @@ class CNormFPMtx {
   // Fails with "CNormFPMtx::operator[] - index is out of scope" for a bad i.
   void SimilarityRow(unsigned int i, unsigned int first, double* out) const;
 
+  // Receives row i of the upper triangle: row[k] is the similarity of
+  // fingerprints i and i + 1 + k, for k < Size() - 1 - i.
+  using RowConsumer = std::function<void(unsigned int i, const double* row)>;
+
+  // Calls consume(i, row) for i = 0 ... Size() - 2 in this order, each row
+  // equal bit for bit to SimilarityRow(i, i + 1), on the calling thread.
+  // The rows are computed by vandrel::RunOrderedBlocks on `threads` threads
+  // in blocks of consecutive rows of about `blockPairs` pairs each (at least
+  // one row).  With one thread no thread is started and one row buffer is
+  // used.  Fails with "CNormFP::Similarity - similarity handler is not set"
+  // when no handler is installed.
+  void ForEachSimilarityRow(unsigned int threads, std::size_t blockPairs,
+                            const RowConsumer& consume) const;
+
  private:
   bool m_insertionAllowed;
   std::vector<std::unique_ptr<CNormFP>> m_fps;
   std::vector<const float*> m_rows;  // m_rows[k] = m_fps[k]->GetValues()
 };
+
+namespace vandrel {
+
+// Computes blocks 0 ... blocks-1 on `threads` threads and hands them to the
+// calling thread in block order: compute(b, out) writes block b (at most
+// `blockValues` values) into `out`; consume(b, in) reads it back.  compute
+// may run on any of the threads (the calling thread computes blocks while
+// it has nothing to consume), never twice for a block; consume runs on the
+// calling thread only, for b = 0, 1, ... in order.  At most
+// 2 * threads + 2 blocks are held at a time.  The first exception of a
+// compute or consume ends the run and is passed on to the caller after
+// every started thread has ended.
+void RunOrderedBlocks(std::size_t blocks, std::size_t blockValues, unsigned int threads,
+                      const std::function<void(std::size_t, double*)>& compute,
+                      const std::function<void(std::size_t, const double*)>& consume);
+
+}  // namespace vandrel
 
 // Test support only: forgets the process-wide fingerprint length and the
 // installed similarity handler (which is not deleted), so that one test

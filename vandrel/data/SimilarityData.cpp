@@ -1,13 +1,17 @@
 // Sparse pairwise-similarity tables: reading `.sim` files (whole, or per
 // element through the SD analyzer), computing all fingerprint pairs
-// (O(n^2 * L), one random draw per pair while a model sample is taken) and
-// writing `.sim` / `.distrib` / `.fpn` files.
+// (O(n^2 * L) spread over the machine's threads, one random draw per pair in
+// i-then-j order while a model sample is taken) and writing `.sim` /
+// `.distrib` / `.fpn` files.
 #include "vandrel/data/SimilarityData.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "vandrel/data/FPData.h"
 #include "vandrel/data/NumberText.h"
@@ -25,7 +29,30 @@ namespace {
 // Expected size of the sample a table's model is fitted to.
 constexpr double kSampleSize = 30000.0;
 
+// Pairs per block of rows computed by one thread at a time in the all-pairs
+// pass (1 MiB of values).
+constexpr std::size_t kBlockPairs = std::size_t(1) << 17;
+
+// Upper bound of VANDREL_THREADS.
+constexpr unsigned int kMaxThreads = 256;
+
 }  // namespace
+
+unsigned int vandrel::SimilarityThreads() {
+  const char* text = std::getenv("VANDREL_THREADS");
+  if (text != nullptr && *text != '\0') {
+    unsigned long value = 0;
+    const char* p = text;
+    // Saturates above the bound, so that any long number means "many".
+    for (; *p >= '0' && *p <= '9'; ++p)
+      value = std::min<unsigned long>(value * 10 + static_cast<unsigned long>(*p - '0'),
+                                      kMaxThreads + 1ul);
+    if (*p == '\0' && value >= 1)
+      return static_cast<unsigned int>(std::min<unsigned long>(value, kMaxThreads));
+  }
+  const unsigned int cores = std::thread::hardware_concurrency();
+  return std::max(1u, std::min(cores, kMaxThreads));
+}
 
 // ---------------------------------------------------------------------------
 // CSimilarityData
@@ -293,21 +320,33 @@ void CSIMnFPData::CreateValsNDistrib(double threshold, const CSimDistrib* initia
   const double capacity =
       pairs < static_cast<std::uint64_t>(kSampleSize) ? static_cast<double>(pairs) : kSampleSize;
   const double keep = pairs > 0 ? capacity / static_cast<double>(pairs) : 0.0;
+  // A pair joins the sample when its draw r satisfies r / 32767 <= keep.
+  // That test is monotone in r, so it equals r <= lastKept.
+  int lastKept = -1;
+  while (lastKept < vandrel::kRandMax && (lastKept + 1) * (1.0 / 32767.0) <= keep) ++lastKept;
 
   std::vector<double> sample;
   if (sampling) sample.reserve(static_cast<std::size_t>(capacity * 1.1) + 16);
-  // One row of similarities at a time, into a buffer allocated once; the
-  // inner loop only draws and appends, in i-then-j order.
-  std::vector<double> row(n);
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    fps.SimilarityRow(static_cast<unsigned int>(i), static_cast<unsigned int>(i + 1), row.data());
-    const std::size_t count = n - i - 1;
-    for (std::size_t k = 0; k < count; ++k) {
-      const double s = row[k];
-      if (sampling && vandrel::RandUniform() <= keep) sample.push_back(s);
-      if (s > threshold)
-        AddValue(static_cast<unsigned int>(i), static_cast<unsigned int>(i + 1 + k), s);
-    }
+  // Rows are computed on several threads but arrive here one by one in
+  // i-then-j order, so the draws and the stored values follow that order.
+  // The draws are made inline and handed back to the generator when the
+  // pass ends, before the model's own draws.
+  {
+    vandrel::CRandCursor draws;
+    const auto consume = [&](unsigned int i, const double* row) {
+      const std::size_t count = n - i - 1;
+      if (sampling) {
+        for (std::size_t k = 0; k < count; ++k) {
+          const double s = row[k];
+          if (draws.Next() <= lastKept) sample.push_back(s);
+          if (s > threshold) AddValue(i, static_cast<unsigned int>(i + 1 + k), s);
+        }
+      } else {
+        for (std::size_t k = 0; k < count; ++k)
+          if (row[k] > threshold) AddValue(i, static_cast<unsigned int>(i + 1 + k), row[k]);
+      }
+    };
+    fps.ForEachSimilarityRow(vandrel::SimilarityThreads(), kBlockPairs, consume);
   }
   if (sampling) {
     try {

@@ -11,7 +11,8 @@
 // CSIMnFPData is the same table for fingerprint data: it keeps copies of the
 // normalized fingerprints of its elements and computes all pairwise
 // similarities in one O(n^2 * L) pass, sampling the model's values in the
-// same pass.
+// same pass.  The pass runs on vandrel::SimilarityThreads() threads and its
+// result does not depend on their number.
 #include <cstdint>
 #include <istream>
 #include <memory>
@@ -23,6 +24,15 @@ class CSimDistrib;
 class CNormFPMtx;
 class CSDDataFileAnalyzer;
 class CFPDataFileAnalyzer;
+
+namespace vandrel {
+
+// Threads of the all-pairs similarity pass: the environment variable
+// VANDREL_THREADS when it is a positive decimal integer (at most 256), else
+// the number of hardware threads (at least 1).  Read on every call.
+unsigned int SimilarityThreads();
+
+}  // namespace vandrel
 
 class CSimilarityData {
  public:

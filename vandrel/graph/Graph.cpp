@@ -115,7 +115,7 @@ CEdge::~CEdge() {
 // ---------------------------------------------------------------- CVertex
 
 CVertex::CVertex(const std::string* data, unsigned int id, size_t reserve0, size_t reserve1)
-    : m_data(data), m_id(id), m_weightSum(0.0), m_posEdgeCount(0), m_label(-1) {
+    : m_data(data), m_id(id), m_weightSum(0.0), m_posEdgeCount(0), m_label(-1), m_work(-1) {
   m_edges[0].reserve(reserve0);
   m_edges[1].reserve(reserve1);
 }

@@ -56,6 +56,10 @@ public:
   double m_weightSum;
   int m_posEdgeCount;
   int m_label;
+  // Dense index of the vertex in the graph an algorithm is working on, set
+  // by that algorithm at its start so that per-vertex state can live in
+  // arrays instead of id hashes; meaningless outside such a run.
+  int m_work;
   // [0]: edges to neighbours with a larger id; [1]: to a smaller id.
   std::vector<CEdge*> m_edges[2];
 

@@ -3,11 +3,16 @@
 // lowest-labelled awake vertex, and gaps in the awake labels send whole
 // groups of vertices to sleep in dormant layers.  The lightest sink cut seen
 // (dormant vertices against awake ones) is the minimum cut.
-// Cost: O(n^2 * m) in the worst case; excess lookups are id-hash lookups.
+// Cost: O(n^2 * m) in the worst case.  Excesses, awake flags and active
+// counts live in arrays indexed by the vertices' working index; the per-label
+// id hashes are kept only for their iteration order, which decides the sink
+// choice and the order of vertices in the dormant layers (and so the ties
+// between equally light cuts).
 
 #include "vandrel/mincut/HaoOrlin.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "vandrel/graph/Graph.h"
 #include "vandrel/graph/SimilarityGraph.h"
@@ -41,21 +46,16 @@ CVertex* CHaoOrlin::VertexOfID(unsigned int id) const {
   return m_graph->GetVByIndex(m_graph->ID2Index(id));
 }
 
-double CHaoOrlin::Excess(const CVertex* v) const {
-  const CIDHash<double>& layer = m_layers[v->m_label];
-  return layer[v->m_id];
-}
+double CHaoOrlin::Excess(const CVertex* v) const { return m_excess[v->m_work]; }
 
-bool CHaoOrlin::IsAwake(const CVertex* v) const {
-  const CIDHash<bool>& awake = m_awake;
-  return awake[v->m_id];
-}
+bool CHaoOrlin::IsAwake(const CVertex* v) const { return m_isAwake[v->m_work] != 0; }
 
 CVertex* CHaoOrlin::Initialize(CVertex** firstSink) {
   CVertex* s = nullptr;
   double bestSum = -1.0;
   for (int i = 0; i < m_n; ++i) {
     CVertex* v = m_graph->GetVByIndex(i);
+    v->m_work = i;
     v->SetLabel(1);
     if (v->m_weightSum < 0.0) throw "CHaoOrlin::Initialize - Hao-Orlin cannot handle negative weights";
     if (v->m_weightSum > bestSum) {
@@ -77,10 +77,11 @@ CVertex* CHaoOrlin::Initialize(CVertex** firstSink) {
 
   m_layers.assign(m_n + 1, CIDHash<double>());
   m_labelCount.assign(m_n + 1, 0);
-  m_awake.Clear();
+  m_excess.assign(m_n, 0.0);
+  m_isAwake.assign(m_n, 1);
+  m_activeIn.assign(m_n, 0);
   for (int i = 0; i < m_n; ++i) {
     CVertex* v = m_graph->GetVByIndex(i);
-    m_awake[v->m_id] = true;
     m_layers[v->m_label][v->m_id] = 0.0;
     ++m_labelCount[v->m_label];
   }
@@ -160,7 +161,7 @@ void CHaoOrlin::AddToSource(CVertex* v) {
 }
 
 void CHaoOrlin::UpdateExcess(CVertex* w, double delta) {
-  double& excess = m_layers[w->m_label][w->m_id];
+  double& excess = m_excess[w->m_work];
   const double old = excess;
   excess += delta;
   if (excess < 0.0) throw "CHaoOrlin::UpdateExcess - negative excess is illegal";
@@ -169,15 +170,27 @@ void CHaoOrlin::UpdateExcess(CVertex* w, double delta) {
 
 void CHaoOrlin::AddActive(CVertex* v) {
   m_active[v->m_label].push_back(v);
+  ++m_activeIn[v->m_work];
   ++m_activeCount;
   if (v->m_label > m_maxActiveLabel) m_maxActiveLabel = v->m_label;
 }
 
 void CHaoOrlin::RemoveActive(CVertex* v) {
+  int& occurrences = m_activeIn[v->m_work];
+  if (occurrences == 0) return;
   std::list<CVertex*>& list = m_active[v->m_label];
-  auto it = std::find(list.begin(), list.end(), v);
+  std::list<CVertex*>::iterator it;
+  if (occurrences == 1) {
+    // Listed once: searching from the back (where AddActive put it) finds
+    // the same entry as a search from the front.
+    auto rit = std::find(list.rbegin(), list.rend(), v);
+    it = rit == list.rend() ? list.end() : std::prev(rit.base());
+  } else {
+    it = std::find(list.begin(), list.end(), v);
+  }
   if (it == list.end()) return;
   list.erase(it);
+  --occurrences;
   --m_activeCount;
   if (m_maxActiveLabel > 0 && m_active[m_maxActiveLabel].empty()) --m_maxActiveLabel;
 }
@@ -192,7 +205,7 @@ void CHaoOrlin::Discharge(CVertex* v) {
   while (Excess(v) > 0.0) {
     for (int list = 0; list < 2; ++list) {
       for (CEdge* e : v->m_edges[list]) {
-        double& excess = m_layers[v->m_label][v->m_id];
+        double& excess = m_excess[v->m_work];
         if (!(excess > 0.0)) break;
         CVertex* w = OtherEnd(e, list);
         const double residual = Residual(e, v);
@@ -237,9 +250,9 @@ bool CHaoOrlin::Relabel(CVertex* v) {
   if (newLabel == oldLabel) throw "CHaoOrlin::Relabel - something is wrong: oldLabel == newLabel";
   if (newLabel > m_n) throw "CHaoOrlin::Relabel - label is out of scope";
 
-  const double excess = Excess(v);
+  // The excess stays in its array; the label tables only move the id.
   m_layers[oldLabel].Erase(v->m_id);
-  m_layers[newLabel][v->m_id] = excess;
+  m_layers[newLabel][v->m_id] = 0.0;
   RemoveActive(v);
   v->m_label = -1;
   v->SetLabel(newLabel);
@@ -254,7 +267,7 @@ void CHaoOrlin::PutToSleep(CVertex* v, int layer) {
   if (layer != 0 && layer != layers - 1 && layer != layers) throw "CHaoOrlin::PutToSleep - illegal layer index";
   if (layer == layers) m_dormant.push_back(std::list<CVertex*>());
   m_dormant[layer].push_back(v);
-  m_awake[v->m_id] = false;
+  m_isAwake[v->m_work] = 0;
   --m_awakeCount;
   --m_labelCount[v->m_label];
 }
@@ -276,7 +289,7 @@ std::list<CVertex*> CHaoOrlin::AwakeLayer() {
   layer.swap(m_dormant.back());
   m_dormant.pop_back();
   for (CVertex* v : layer) {
-    m_awake[v->m_id] = true;
+    m_isAwake[v->m_work] = 1;
     ++m_labelCount[v->m_label];
     if (Excess(v) > 0.0) AddActive(v);
   }

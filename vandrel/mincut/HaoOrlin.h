@@ -1,7 +1,7 @@
 #pragma once
 // Hao-Orlin minimum cut: one preflow-push pass with dormant vertex layers
 // finds the minimum cut over all sinks of a component with non-negative
-// vertex weight sums.  Highest-label selection; the per-label excess tables
+// vertex weight sums.  Highest-label selection; the per-label id tables
 // and the sink choice follow the id-hash iteration orders, which decide the
 // ties between equally light cuts.
 // Cost: O(n^2 * m) pushes and relabels in the worst case (n vertices, m
@@ -46,12 +46,15 @@ class CHaoOrlin : public CMinCutAlg {
 
   CComponent* m_graph;                          // not owned
   int m_n;                                      // vertex count
-  CIDHash<bool> m_awake;                        // id -> awake (in W)
+  std::vector<double> m_excess;                 // by working index
+  std::vector<char> m_isAwake;                  // by working index: in W
+  std::vector<int> m_activeIn;                  // by working index: entries in m_active
   int m_awakeCount;
   std::vector<int> m_labelCount;                // awake vertices per label
   std::vector<std::list<CVertex*>> m_active;    // active vertices per label
   int m_activeCount;
   int m_maxActiveLabel;                         // upper bound, see AddActive
   std::vector<std::list<CVertex*>> m_dormant;   // layer 0 = source set S
-  std::vector<CIDHash<double>> m_layers;        // per label: id -> excess
+  // Per label: the ids carrying it, in id-hash order (values unused).
+  std::vector<CIDHash<double>> m_layers;
 };

@@ -1,3 +1,4 @@
+// The process-wide generator: one 32-bit state, O(1) per draw.
 #include "vandrel/stats/Random.h"
 
 namespace vandrel {
@@ -9,8 +10,8 @@ std::uint32_t g_state = 1;  // the runtime's generator starts as if seeded with 
 void Srand(std::uint32_t seed) { g_state = seed; }
 
 int Rand() {
-  g_state = g_state * 214013u + 2531011u;
-  return static_cast<int>((g_state >> 16) & 0x7FFFu);
+  g_state = RandNextState(g_state);
+  return RandOfState(g_state);
 }
 
 double RandUniform() { return Rand() * (1.0 / 32767.0); }

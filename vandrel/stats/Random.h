@@ -6,6 +6,7 @@
 // returns bits 16..30 of the new state (0..32767).  Every random draw of the
 // program goes through here, so a run on the same input gives the same
 // result on every machine.  Never use std::rand or <random> in vandrel.
+// A draw costs O(1); CRandCursor makes the draws of a tight loop inline.
 #include <cstdint>
 
 namespace vandrel {
@@ -26,5 +27,31 @@ double RandUniform();
 
 // Current state, for tests and for replaying the sequence elsewhere.
 std::uint32_t RandState();
+
+// One step of the generator: the state after `state`.
+inline std::uint32_t RandNextState(std::uint32_t state) { return state * 214013u + 2531011u; }
+
+// The draw (0..kRandMax) that a state yields.
+inline int RandOfState(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFFu); }
+
+// The process-wide sequence drawn inline in a loop: the cursor starts at
+// the generator's current state, Next() gives exactly what Rand() would,
+// and the destructor hands the advanced state back to the generator.
+// Nothing else may draw while a cursor is alive.
+class CRandCursor {
+ public:
+  CRandCursor() : m_state(RandState()) {}
+  ~CRandCursor() { Srand(m_state); }
+  CRandCursor(const CRandCursor&) = delete;
+  CRandCursor& operator=(const CRandCursor&) = delete;
+
+  int Next() {
+    m_state = RandNextState(m_state);
+    return RandOfState(m_state);
+  }
+
+ private:
+  std::uint32_t m_state;
+};
 
 }  // namespace vandrel

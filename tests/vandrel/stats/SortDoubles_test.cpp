@@ -61,6 +61,14 @@ std::vector<Case> Cases() {
   v.clear();
   for (int i = 0; i < 2000; ++i) v.push_back(2000.0 - i);
   cases.push_back({"descending", v});
+  v.clear();
+  // Only the lowest digits differ: the passes over the shared digits are skipped.
+  for (int i = 0; i < 4000; ++i) v.push_back(1.0 + std::floor(g.Next() * 3000.0) * 1e-15);
+  cases.push_back({"narrow range", v});
+  v.clear();
+  // The size of a simulated weight table, values like log-odds weights.
+  for (int i = 0; i < 100000; ++i) v.push_back((g.Next() - 0.7) * 60.0);
+  cases.push_back({"weight table", v});
   cases.push_back({"short", {3.0, -1.0, 2.5, -7.25}});
   cases.push_back({"empty", {}});
   return cases;
