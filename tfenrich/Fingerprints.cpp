@@ -3,8 +3,10 @@
 // one filter test.
 #include "tfenrich/Fingerprints.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "tfenrich/SetFiles.h"
@@ -20,8 +22,11 @@ bool FingerprintMatrix::init(int columns, int rows) {
     return false;
   }
   try {
-    cells_.resize(static_cast<std::size_t>(rows));
+    scores_.resize(static_cast<std::size_t>(columns));
+    hits_.resize(static_cast<std::size_t>(columns));
+    lengths_.resize(static_cast<std::size_t>(columns));
   } catch (const std::bad_alloc&) {
+    release();
     err("ERROR: Failed to allocate fingerprints.\n");
     return false;
   }
@@ -31,30 +36,62 @@ bool FingerprintMatrix::init(int columns, int rows) {
 }
 
 void FingerprintMatrix::release() {
-  std::vector<std::vector<Cell>>().swap(cells_);
+  std::vector<std::vector<double>>().swap(scores_);
+  std::vector<std::vector<int>>().swap(hits_);
+  std::vector<std::vector<int>>().swap(lengths_);
+  columnCache_.column = -1;
   columns_ = rows_ = rowsUsed_ = 0;
 }
 
 bool FingerprintMatrix::set(int row, int column, double score, int hits, int length) {
-  if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return false;
-  std::vector<Cell>& r = cells_[row];
-  if (r.empty()) {
+  if (!inRange(row, column)) return false;
+  columnCache_.column = -1;
+  if (scores_[column].empty()) {
     try {
-      r.resize(static_cast<std::size_t>(columns_));
+      scores_[column].resize(static_cast<std::size_t>(rows_));
+      hits_[column].resize(static_cast<std::size_t>(rows_));
+      lengths_[column].resize(static_cast<std::size_t>(rows_));
     } catch (const std::bad_alloc&) {
+      std::vector<double>().swap(scores_[column]);
+      std::vector<int>().swap(hits_[column]);
+      std::vector<int>().swap(lengths_[column]);
       err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
       return false;
     }
   }
-  r[column] = Cell{score, hits, length};
+  scores_[column][row] = score;
+  hits_[column][row] = hits;
+  lengths_[column][row] = length;
   return true;
 }
 
-const FingerprintMatrix::Cell& FingerprintMatrix::cell(int row, int column) const {
-  static const Cell kZero{};
-  if (row < 0 || row >= rows_ || column < 0 || column >= columns_) return kZero;
-  const std::vector<Cell>& r = cells_[row];
-  return r.empty() ? kZero : r[column];
+const FingerprintColumn& FingerprintMatrix::column(int column, int rows) const {
+  FingerprintColumn& c = columnCache_;
+  if (rows < 0) rows = 0;
+  if (c.column == column && c.rows == rows) return c;
+  c.column = -1;
+  c.scores.assign(static_cast<std::size_t>(rows), 0.0);
+  c.hits.assign(static_cast<std::size_t>(rows), 0);
+  c.hitClass[0] = c.hitClass[1] = c.hitClass[2] = c.hitClass[3] = 0;
+  c.hitSum = c.covered = 0;
+  const int stored = std::min(rows, rows_);
+  if (column >= 0 && column < columns_ && !scores_[column].empty()) {
+    std::copy(scores_[column].begin(), scores_[column].begin() + stored, c.scores.begin());
+    std::copy(hits_[column].begin(), hits_[column].begin() + stored, c.hits.begin());
+  }
+  c.scoresNonNegative = c.scoresFitFloat = true;
+  for (int r = 0; r < rows; ++r) {
+    const double s = c.scores[r];
+    if (!(s >= 0.0 && s <= std::numeric_limits<double>::max())) c.scoresNonNegative = false;
+    if (!(s == 0.0 || (s >= 0x1p-100 && s <= 0x1p100))) c.scoresFitFloat = false;
+    const int h = c.hits[r];
+    ++c.hitClass[h <= 0 ? 0 : h >= 3 ? 3 : h];
+    c.hitSum += h;
+    if (h > 0) ++c.covered;
+  }
+  c.column = column;
+  c.rows = rows;
+  return c;
 }
 
 double fingerprintScore(int hits, int effectiveLength) {

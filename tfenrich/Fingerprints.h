@@ -12,6 +12,27 @@
 
 namespace tfenrich {
 
+// One TF's cells of rows 0 .. rows-1 laid out contiguously (rows past the
+// matrix read as zero, as in the matrix), plus the hit counts over those rows
+// that do not depend on a target-set.  Scoring reads random rows of one TF
+// many times; from a column these reads stay in cache.
+struct FingerprintColumn {
+  int column = -1;
+  int rows = 0;
+  std::vector<double> scores;
+  std::vector<int> hits;
+  // Rows with hits <= 0, == 1, == 2 and >= 3.
+  int hitClass[4] = {0, 0, 0, 0};
+  // Sum of the hits and number of rows with hits > 0.
+  int hitSum = 0;
+  int covered = 0;
+  // True when every score is finite and not negative.
+  bool scoresNonNegative = true;
+  // True when moreover every score is 0 or within 2^-100 .. 2^100, so that
+  // its nearest float is within 2^-24 of it relatively.
+  bool scoresFitFloat = true;
+};
+
 constexpr int kMaxValueWordLength = 871;
 constexpr int kMaxGeneFieldLength = 199;
 
@@ -24,9 +45,19 @@ class FingerprintMatrix {
 
   bool set(int row, int column, double score, int hits, int length);
 
-  double score(int row, int column) const { return cell(row, column).score; }
-  int hits(int row, int column) const { return cell(row, column).hits; }
-  int length(int row, int column) const { return cell(row, column).length; }
+  double score(int row, int column) const {
+    return inRange(row, column) && !scores_[column].empty() ? scores_[column][row] : 0.0;
+  }
+  int hits(int row, int column) const {
+    return inRange(row, column) && !hits_[column].empty() ? hits_[column][row] : 0;
+  }
+  int length(int row, int column) const {
+    return inRange(row, column) && !lengths_[column].empty() ? lengths_[column][row] : 0;
+  }
+  // The column of a TF over rows 0 .. rows-1.  The last column asked for is
+  // kept until the matrix changes, so asking again costs nothing; building
+  // one copies the TF's stored column.
+  const FingerprintColumn& column(int column, int rows) const;
 
   int columnCount() const { return columns_; }
   int rowCount() const { return rows_; }
@@ -34,18 +65,20 @@ class FingerprintMatrix {
   void setRowsUsed(int rowsUsed) { rowsUsed_ = rowsUsed; }
 
  private:
-  struct Cell {
-    double score = 0.0;
-    int hits = 0;
-    int length = 0;
-  };
-  const Cell& cell(int row, int column) const;
-  // A row's storage is allocated when its first entry is set, so promoters
-  // left out by the BG filter cost nothing.
-  std::vector<std::vector<Cell>> cells_;
+  bool inRange(int row, int column) const {
+    return row >= 0 && row < rows_ && column >= 0 && column < columns_;
+  }
+  // Stored by TF (column-major): scoring reads one TF at a time, and the
+  // reader's writes of a promoter line advance every TF's column by one.  A
+  // column's storage is allocated when its first entry is set, so TFs left
+  // out by the PWM filter cost nothing.
+  std::vector<std::vector<double>> scores_;
+  std::vector<std::vector<int>> hits_;
+  std::vector<std::vector<int>> lengths_;
   int columns_ = 0;
   int rows_ = 0;
   int rowsUsed_ = 0;
+  mutable FingerprintColumn columnCache_;
 };
 
 // Length-normalised score of a hit count: (hits + 0.05) / (length + 0.5),

@@ -52,12 +52,40 @@ class EnrichmentScore {
   int limit_;
 };
 
+// lchoose(a, i) for i = 0 .. top, for up to four class sizes a (one per
+// slot), kept between calls: the class sizes of a TF are the same for every
+// target-set, so its rows are computed once and only lengthened for larger
+// sets.
+class LogChooseRows {
+ public:
+  const double* row(int slot, int a, int top);
+  // For m = 0 .. top, the largest lchoose(a0, m - l) + lchoose(a3, l) over
+  // all l (pairMax), and the largest lchoose(a2, k) + pairMax[m - k] over
+  // all k (tripleMax): upper bounds of the log terms of the HG sum that give
+  // m promoters to classes 0 and 3, or to classes 0, 2 and 3 (minus infinity
+  // where no split exists).  Fills rows 0, 2 and 3 up to min(a, top); kept
+  // while a0, a2 and a3 stay the same.
+  void bounds(int a0, int a2, int a3, int top, const double** pairMax, const double** tripleMax);
+
+ private:
+  struct Row {
+    int a = -1;
+    std::vector<double> values;
+  };
+  Row rows_[4];
+  int boundSizes_[3] = {-1, -1, -1};
+  std::vector<double> pairMax_, tripleMax_;
+};
+
 class HyperGeometricScore : public EnrichmentScore {
  public:
   HyperGeometricScore() : EnrichmentScore(2) {}
   bool setMaxHits(int limit);
   bool computeScore(int setIndex, int tfId, double* pValue,
                     ScoreStatistics* statistics) override;
+
+ private:
+  LogChooseRows logChoose_;
 };
 
 class EmpiricalScore : public EnrichmentScore {
@@ -71,6 +99,13 @@ class EmpiricalScore : public EnrichmentScore {
 
  private:
   std::vector<int> permutation_;
+  // The permutation with each row's score (as a float) beside it, used by
+  // long runs of draws; see calcEmpiricalScore.
+  struct ScoredRow {
+    float score;
+    int row;
+  };
+  std::vector<ScoredRow> scoredPermutation_;
 };
 
 // Natural log of the binomial coefficient C(n, k); exact sum of logs when k
@@ -81,6 +116,8 @@ double lchoose(int n, int k);
 // with a0..a3 promoters in hit classes 0..3 reach a total of at least x
 // (class c counts c).  -1 on impossible sizes.
 double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x);
+// The same, taking the log binomials from (and adding them to) rows.
+double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x, LogChooseRows& rows);
 
 // Moves a random subset of size n of permutation[0..N) to its first n
 // entries (restarting from the identity when initialise is set).

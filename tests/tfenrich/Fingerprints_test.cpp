@@ -273,4 +273,55 @@ TEST(FingerprintMatrixTable, EntriesReadZeroUntilSet) {
   EXPECT_FALSE(m.set(0, 3, 1.0, 1, 1));
 }
 
+// Columns must show exactly the cells set (zero elsewhere and past the last
+// row), with hit counts equal to a direct count, and follow later changes.
+TEST(FingerprintMatrixTable, ColumnsMatchCellsAndFollowChanges) {
+  const int kRows = 7, kCols = 3;
+  double score[kRows][kCols] = {};
+  int hits[kRows][kCols] = {};
+  FingerprintMatrix m;
+  ASSERT_TRUE(m.init(kCols, kRows));
+  // Row 5 is never set; hit counts cover 0..5 and a negative one.
+  const int values[][3] = {{0, 0, 2}, {0, 1, 4}, {1, 0, 1}, {1, 2, -1}, {2, 0, 3},
+                           {3, 1, 1}, {4, 0, 0}, {4, 2, 5}, {6, 0, 2}, {6, 1, 2}};
+  for (const auto& v : values) {
+    const double sc = 0.125 * (v[0] + 1) + 0.5 * v[1];
+    ASSERT_TRUE(m.set(v[0], v[1], sc, v[2], 10));
+    score[v[0]][v[1]] = sc;
+    hits[v[0]][v[1]] = v[2];
+  }
+  for (int rows : {kRows, 4, kRows + 3}) {
+    for (int c = 0; c < kCols; ++c) {
+      const tfenrich::FingerprintColumn& col = m.column(c, rows);
+      ASSERT_EQ(col.scores.size(), static_cast<std::size_t>(rows));
+      ASSERT_EQ(col.hits.size(), static_cast<std::size_t>(rows));
+      int cls[4] = {0, 0, 0, 0}, sum = 0, covered = 0;
+      for (int r = 0; r < rows; ++r) {
+        const double sc = r < kRows ? score[r][c] : 0.0;
+        const int h = r < kRows ? hits[r][c] : 0;
+        EXPECT_EQ(col.scores[r], sc) << r << "," << c;
+        EXPECT_EQ(col.hits[r], h) << r << "," << c;
+        if (h <= 0) ++cls[0];
+        else if (h == 1) ++cls[1];
+        else if (h == 2) ++cls[2];
+        else ++cls[3];
+        sum += h;
+        if (h > 0) ++covered;
+      }
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(col.hitClass[k], cls[k]) << rows << "," << c;
+      EXPECT_EQ(col.hitSum, sum);
+      EXPECT_EQ(col.covered, covered);
+    }
+  }
+  // A column asked for again after a change shows the change.
+  EXPECT_EQ(m.column(0, kRows).hits[5], 0);
+  ASSERT_TRUE(m.set(5, 0, 2.5, 3, 10));
+  const tfenrich::FingerprintColumn& col = m.column(0, kRows);
+  EXPECT_EQ(col.hits[5], 3);
+  EXPECT_EQ(col.scores[5], 2.5);
+  EXPECT_EQ(col.hitClass[3], 2);
+  ASSERT_TRUE(m.init(kCols, kRows));
+  EXPECT_EQ(m.column(0, kRows).hits[5], 0);
+}
+
 }  // namespace

@@ -217,6 +217,82 @@ TEST_F(ScoreFixture, HyperGeometricStatisticsAndCapping) {
   EXPECT_EQ(capture.err(), "");
 }
 
+// Counts and p-values of many (set, TF) pairs, asked in mixed order and
+// with every limit, equal a recount over all promoters for each pair.
+TEST(HyperGeometricCounts, EqualAPerPairRecount) {
+  const int kTfs = 4, kRows = 300;
+  tfenrich::NamedIdSet tfs, promoters;
+  tfenrich::FingerprintMatrix fp;
+  tfenrich::TargetSets sets;
+  ASSERT_TRUE(tfs.init(2000));
+  ASSERT_TRUE(promoters.init(40000));
+  ASSERT_TRUE(fp.init(kTfs, kRows));
+  for (int t = 0; t < kTfs; ++t) ASSERT_TRUE(tfs.add(("T" + std::to_string(t)).c_str()));
+  std::vector<std::vector<int>> hits(kRows, std::vector<int>(kTfs));
+  unsigned state = 5;
+  for (int r = 0; r < kRows; ++r) {
+    ASSERT_TRUE(promoters.add(("P" + std::to_string(r)).c_str()));
+    for (int t = 0; t < kTfs; ++t) {
+      state = state * 1103515245u + 12345u;
+      // Mostly zeros, then 1..5 hits; TF 3 has none at all.
+      const int h = t == 3 ? 0 : std::max(0, static_cast<int>((state >> 16) % 9) - 3);
+      hits[r][t] = h;
+      ASSERT_TRUE(fp.set(r, t, 0.01 * h, h, 100));
+    }
+  }
+  fp.setRowsUsed(kRows);
+  ASSERT_TRUE(sets.init());
+  const int kSets = 3;
+  std::vector<std::vector<int>> members(kSets);
+  for (int r = 0; r < kRows; ++r) {
+    if (r % 7 == 0) members[0].push_back(r);
+    if (r % 11 == 3) members[1].push_back(r);
+    if (r >= 200 && r < 240) members[2].push_back(r);
+  }
+  for (int s = 0; s < kSets; ++s) {
+    for (int r : members[s]) ASSERT_TRUE(sets.add(r, "", 10 + s));
+  }
+  ASSERT_EQ(sets.count(), kSets);
+  for (int limit = 1; limit <= 3; ++limit) {
+    tfenrich::HyperGeometricScore hg;
+    ASSERT_TRUE(hg.setMaxHits(limit));
+    hg.setData(&tfs, &promoters, &sets, &fp);
+    for (int round = 0; round < 2; ++round) {
+      for (int t : {0, 2, 1, 3, 0}) {
+        for (int s = 0; s < kSets; ++s) {
+          const int setIndex = round == 0 ? s : kSets - 1 - s;
+          int cls[4] = {0, 0, 0, 0}, bgHits = 0, bgCoverage = 0;
+          for (int r = 0; r < kRows; ++r) {
+            const int h = hits[r][t];
+            ++cls[h < limit ? h : limit];
+            bgHits += h;
+            bgCoverage += h > 0 ? 1 : 0;
+          }
+          const std::vector<int>& m = sets.members(setIndex);
+          int x = 0, targetHits = 0, targetCoverage = 0;
+          for (int r : m) {
+            x += std::min(hits[r][t], limit);
+            targetHits += hits[r][t];
+            targetCoverage += hits[r][t] > 0 ? 1 : 0;
+          }
+          const int n = static_cast<int>(m.size());
+          double p = -1;
+          tfenrich::ScoreStatistics st;
+          ASSERT_TRUE(hg.computeScore(setIndex, t, &p, &st));
+          EXPECT_EQ(p, calcHyperGeometricScore(cls[0], cls[1], cls[2], cls[3], n, x))
+              << "limit " << limit << " set " << setIndex << " TF " << t;
+          EXPECT_EQ(st.targetHits, targetHits);
+          EXPECT_EQ(st.targetCoverage, targetCoverage);
+          EXPECT_EQ(st.targetSize, n);
+          EXPECT_EQ(st.bgHits, bgHits);
+          EXPECT_EQ(st.bgCoverage, bgCoverage);
+          EXPECT_EQ(st.bgSize, kRows);
+        }
+      }
+    }
+  }
+}
+
 TEST(HyperGeometricLimit, OnlyOneToThree) {
   tftest::Capture capture;
   tfenrich::HyperGeometricScore hg;
@@ -305,6 +381,79 @@ TEST(Empirical, EarlyStopGivesTenOverDraws) {
   EXPECT_DOUBLE_EQ(p, 10.0 / draws);
 }
 
+// Replays the empirical test one generator draw at a time: identity
+// permutation, Fisher-Yates swaps of slots 0..n-1, the subset's scores added
+// in slot order; returns exceeding draws / draws.
+double replayEmpirical(const std::vector<double>& scores, const std::vector<int>& members,
+                       int limit) {
+  const int N = static_cast<int>(scores.size());
+  const int n = static_cast<int>(members.size());
+  double observed = 0;
+  for (int m : members) observed += scores[m];
+  std::vector<int> perm(N);
+  for (int i = 0; i < N; ++i) perm[i] = i;
+  int exceed = 0, draws = 0;
+  while (exceed < 10 && draws < std::max(limit, 20)) {
+    for (int i = 0; i < n; ++i) {
+      const long long r = tfenrich::nextRandom();
+      std::swap(perm[i], perm[i + static_cast<int>(r * (N - i) / 32768)]);
+    }
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += scores[perm[i]];
+    if (sum > observed - 1e-13) ++exceed;
+    ++draws;
+  }
+  return static_cast<double>(exceed) / draws;
+}
+
+// Subset sums that land within rounding of the threshold must be decided by
+// the slot-order sum: rows score 1 or 1 - 1e-13 (so one low row puts a
+// subset right at the observed sum minus 1e-13), or tenths (sums that round
+// differently in other orders), for set sizes around multiples of four.
+// Negative scores (never read from a file) are scored too.
+TEST(Empirical, DecisionsNearTheThresholdFollowTheSlotOrderSum) {
+  const int N = 64;
+  struct Case {
+    const char* name;
+    std::vector<double> scores;
+  };
+  std::vector<Case> cases(5);
+  cases[0].name = "near ties";
+  cases[1].name = "tenths";
+  cases[2].name = "negative";
+  // Most subsets hold a low row and fall short: long runs of draws.
+  cases[3].name = "near ties, long runs";
+  cases[4].name = "tiny scores";
+  for (int r = 0; r < N; ++r) {
+    cases[0].scores.push_back(r % 9 == 4 ? 1.0 - 1e-13 : 1.0);
+    cases[1].scores.push_back(0.1 * (r % 7));
+    cases[2].scores.push_back(r % 5 == 0 ? -0.3 : 0.1 * (r % 3));
+    cases[3].scores.push_back(r % 3 != 0 ? 1.0 - 1e-13 : 1.0);
+    cases[4].scores.push_back(r % 4 == 1 ? 1e-120 : 0.25 * (r % 3));
+  }
+  for (const Case& c : cases) {
+    tfenrich::FingerprintMatrix fp;
+    ASSERT_TRUE(fp.init(1, N));
+    for (int r = 0; r < N; ++r) ASSERT_TRUE(fp.set(r, 0, c.scores[r], 1, 10));
+    fp.setRowsUsed(N);
+    for (int n : {1, 3, 4, 5, 7, 8, 9, 13, 21, N}) {
+      std::vector<int> members;
+      // Rows without a low score first, so the observed sum is the top one
+      // for the near ties.
+      for (int r = 0; static_cast<int>(members.size()) < n; ++r) {
+        if (n == N || (r % 9 != 4 && r % 3 == 0)) members.push_back(r % N);
+      }
+      tfenrich::EmpiricalScore emp(3000);
+      tfenrich::seedRandom(1000 + n);
+      const double p = emp.calcEmpiricalScore(fp, 0, members.data(), n);
+      const int next = tfenrich::nextRandom();
+      tfenrich::seedRandom(1000 + n);
+      EXPECT_EQ(p, replayEmpirical(c.scores, members, 3000)) << c.name << " n " << n;
+      EXPECT_EQ(next, tfenrich::nextRandom()) << c.name << " n " << n;
+    }
+  }
+}
+
 TEST(Empirical, SizeErrors) {
   tftest::Capture capture;
   tfenrich::FingerprintMatrix fp;
@@ -383,6 +532,67 @@ double directTripleSum(int a0, int a1, int a2, int a3, int n, int x) {
     }
   }
   return std::min(1.0, std::max(0.0, sum));
+}
+
+// Rows kept between calls must hold lchoose(a, i) bit for bit whatever the
+// order of requests (longer rows, another a in a slot, back again), and HG
+// scores taking them from a shared cache must equal fresh computations.
+TEST(LogChooseRows, CachedRowsEqualFreshValues) {
+  tfenrich::LogChooseRows rows;
+  const int requests[][3] = {{0, 50, 10}, {0, 50, 30}, {0, 50, 5},  {0, 40, 25},
+                             {1, 40, 40}, {0, 50, 50}, {3, 0, 0},   {2, 19000, 120},
+                             {2, 19000, 400}, {2, 18999, 3}};
+  for (const auto& q : requests) {
+    const double* row = rows.row(q[0], q[1], q[2]);
+    for (int i = 0; i <= q[2]; ++i) {
+      EXPECT_EQ(row[i], lchoose(q[1], i)) << q[0] << " " << q[1] << " " << i;
+    }
+  }
+  const int cases[][6] = {
+      {19000, 600, 250, 150, 80, 30},   {19000, 600, 250, 150, 400, 120},
+      {19000, 600, 250, 150, 20, 9},    {19100, 500, 250, 150, 300, 100},
+      {19000, 600, 250, 150, 500, 170}, {900, 60, 30, 10, 120, 40},
+  };
+  tfenrich::LogChooseRows shared;
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& c : cases) {
+      EXPECT_EQ(calcHyperGeometricScore(c[0], c[1], c[2], c[3], c[4], c[5], shared),
+                calcHyperGeometricScore(c[0], c[1], c[2], c[3], c[4], c[5]))
+          << c[0] << " " << c[1] << " " << c[2] << " " << c[3] << " n " << c[4] << " x " << c[5];
+    }
+  }
+}
+
+// Class sizes of a real-sized background (20,000 promoters, a few thousand
+// with hits): scores from one shared cache, over growing and shrinking set
+// sizes and totals from the lower tail to beyond the mean, equal the direct
+// sum bit for bit; the bounds are the largest split terms.
+TEST(HyperGeometric, SharedRowsAndBoundsKeepTheDirectSum) {
+  tfenrich::LogChooseRows shared;
+  const int a[2][4] = {{17300, 1700, 640, 360}, {17236, 1800, 600, 364}};
+  const int sizes[][2] = {{60, 0}, {60, 5}, {60, 9}, {60, 14}, {150, 20}, {150, 33},
+                          {150, 60}, {35, 4}, {35, 12}, {200, 45}, {200, 110}, {20, 2}};
+  for (const auto& c : a) {
+    for (const auto& q : sizes) {
+      EXPECT_EQ(calcHyperGeometricScore(c[0], c[1], c[2], c[3], q[0], q[1], shared),
+                directTripleSum(c[0], c[1], c[2], c[3], q[0], q[1]))
+          << c[0] << " n " << q[0] << " x " << q[1];
+    }
+    const double* pairMax = nullptr;
+    const double* tripleMax = nullptr;
+    shared.bounds(c[0], c[2], c[3], 200, &pairMax, &tripleMax);
+    for (int m : {0, 1, 7, 60, 200}) {
+      double pair = -1e300, triple = -1e300;
+      for (int l = 0; l <= m; ++l) pair = std::max(pair, lchoose(c[0], m - l) + lchoose(c[3], l));
+      for (int k = 0; k <= m; ++k) {
+        for (int l = 0; l <= m - k; ++l) {
+          triple = std::max(triple, lchoose(c[0], m - k - l) + lchoose(c[2], k) + lchoose(c[3], l));
+        }
+      }
+      EXPECT_NEAR(pairMax[m], pair, 1e-9) << m;
+      EXPECT_NEAR(tripleMax[m], triple, 1e-9) << m;
+    }
+  }
 }
 
 TEST(HyperGeometric, LargeCasesEqualTheDirectSumExactly) {
