@@ -3,6 +3,7 @@
 #include "vandrel/data/SimHandler.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -109,6 +110,82 @@ void DotProductManyAvx2(const float* a, const float* const* rows, std::size_t co
 #endif
 
 }  // namespace
+
+void CTransposedRows::Build(const float* const* rows, std::size_t count, unsigned int n) {
+  m_length = n;
+  m_rows = count;
+  const std::size_t groups = (count + 3) / 4;
+  m_values.assign(groups * n * 4, 0.0);
+  for (std::size_t r = 0; r < count; ++r) {
+    double* block = m_values.data() + (r / 4) * n * 4 + (r % 4);
+    for (unsigned int j = 0; j < n; ++j) block[4 * j] = static_cast<double>(rows[r][j]);
+  }
+}
+
+namespace {
+
+// Portable: each row of the groups from the float rows.
+void DotGroupsPortable(const float* a, const float* const* rows, std::size_t g0, std::size_t g1,
+                       unsigned int n, double* out) {
+  DotProductManyPortable(a, rows + 4 * g0, 4 * (g1 - g0), n, out);
+}
+
+#ifdef VANDREL_DOT_AVX2
+// G groups (4G rows) at once: one broadcast of a's j-th value, then per
+// group one load of the four rows' j-th values, a multiply and an add; lane
+// m of accumulator g adds row 4g+m's products in index order.
+template <int G>
+__attribute__((target("avx2"))) void DotGroupsT(const double* ad, const double* block,
+                                                unsigned int n, double* out) {
+  __m256d acc[G];
+  for (int g = 0; g < G; ++g) acc[g] = _mm256_setzero_pd();
+  const std::size_t stride = static_cast<std::size_t>(n) * 4;
+  for (unsigned int j = 0; j < n; ++j) {
+    const __m256d x = _mm256_broadcast_sd(ad + j);
+    for (int g = 0; g < G; ++g)
+      acc[g] = _mm256_add_pd(acc[g], _mm256_mul_pd(x, _mm256_loadu_pd(block + g * stride + 4 * j)));
+  }
+  for (int g = 0; g < G; ++g) _mm256_storeu_pd(out + 4 * g, acc[g]);
+}
+#endif
+
+}  // namespace
+
+void DotProductTransposed(const float* a, const float* const* rows, const CTransposedRows& t,
+                          std::size_t j0, std::size_t j1, double* out) {
+  const unsigned int n = t.m_length;
+  std::size_t j = j0;
+  // Rows before the first whole group, and after the last, one by one.
+  const std::size_t head = std::min(j1, (j0 + 3) / 4 * 4);
+  for (; j < head; ++j) out[j - j0] = DotProduct(a, rows[j], n);
+  const std::size_t g0 = j / 4, g1 = j1 / 4;
+  if (g1 > g0) {
+#ifdef VANDREL_DOT_AVX2
+    if (HasAvx2()) {
+      double small[256];
+      std::vector<double> large;
+      double* ad = small;
+      if (n > 256) {
+        large.resize(n);
+        ad = large.data();
+      }
+      for (unsigned int k = 0; k < n; ++k) ad[k] = static_cast<double>(a[k]);
+      const double* values = t.m_values.data();
+      const std::size_t stride = static_cast<std::size_t>(n) * 4;
+      std::size_t g = g0;
+      for (; g + 12 <= g1; g += 12) DotGroupsT<12>(ad, values + g * stride, n, out + (4 * g - j0));
+      for (; g + 4 <= g1; g += 4) DotGroupsT<4>(ad, values + g * stride, n, out + (4 * g - j0));
+      for (; g < g1; ++g) DotGroupsT<1>(ad, values + g * stride, n, out + (4 * g - j0));
+    } else {
+      DotGroupsPortable(a, rows, g0, g1, n, out + (4 * g0 - j0));
+    }
+#else
+    DotGroupsPortable(a, rows, g0, g1, n, out + (4 * g0 - j0));
+#endif
+    j = 4 * g1;
+  }
+  for (; j < j1; ++j) out[j - j0] = DotProduct(a, rows[j], n);
+}
 
 void DotProductMany(const float* a, const float* const* rows, std::size_t count,
                     unsigned int n, double* out) {

@@ -40,6 +40,22 @@ void DotProductMany(const float* a, const float* const* rows, std::size_t count,
 void DotProductManyPortable(const float* a, const float* const* rows, std::size_t count,
                             unsigned int n, double* out);
 
+// Rows of float values copied as doubles in groups of four, value by value:
+// group q holds rows 4q..4q+3, and its block is n x 4 doubles with the j-th
+// values of the four rows side by side (rows past the end are zeros).  The
+// all-pairs pass reads partners this way: one vector load gives four rows.
+struct CTransposedRows {
+  std::vector<double> m_values;
+  unsigned int m_length = 0;  // n, values per row
+  std::size_t m_rows = 0;
+  void Build(const float* const* rows, std::size_t count, unsigned int n);
+};
+
+// out[j - j0] = DotProduct(a, rows[j], n) for j0 <= j < j1, bit for bit,
+// with the whole groups of four read from t (built from the same rows).
+void DotProductTransposed(const float* a, const float* const* rows, const CTransposedRows& t,
+                          std::size_t j0, std::size_t j1, double* out);
+
 }  // namespace vandrel
 
 // Rewrites a vector in place and returns its normalization factor.
@@ -88,6 +104,9 @@ class CSimEvaluator {
   // fingerprint length), equal bit for bit to Evaluate.
   virtual void EvaluateMany(const float* a, const float* const* rows, std::size_t count,
                             double* out) const = 0;
+  // True when the similarity is exactly vandrel::DotProduct of the two value
+  // arrays, so that callers may compute it with their own dot-product layout.
+  virtual bool IsDotProduct() const { return false; }
 };
 
 // Dot product over the process-wide fingerprint length (0.0 for length 0).
@@ -99,6 +118,7 @@ class CDotProductSim : public CSimEvaluator {
   double operator()(const CFingerprint& a, const CFingerprint& b) const override;
   void EvaluateMany(const float* a, const float* const* rows, std::size_t count,
                     double* out) const override;
+  bool IsDotProduct() const override { return true; }
 };
 
 // Correlation of standardized fingerprints: the plain dot product.
@@ -110,6 +130,7 @@ class CFisherTransSim : public CSimEvaluator {
   double operator()(const CFingerprint& a, const CFingerprint& b) const override;
   void EvaluateMany(const float* a, const float* const* rows, std::size_t count,
                     double* out) const override;
+  bool IsDotProduct() const override { return true; }
 
  private:
   CDotProductSim m_dotProduct;

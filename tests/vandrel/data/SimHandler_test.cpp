@@ -239,4 +239,39 @@ TEST(DotProduct, ManyRowsEqualSingleProductsBitForBit) {
   }
 }
 
+TEST(DotProduct, TransposedRowsGiveTheSameSumsForEveryRange) {
+  // 123 rows: ranges that start and end inside groups of four, whole groups
+  // only, and runs long enough for the widest batch of groups.
+  unsigned int seed = 777;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<float>(static_cast<int>(seed >> 8) % 20001 - 10000) / 613.0f;
+  };
+  for (unsigned int n : {0u, 1u, 5u, 60u}) {
+    std::vector<std::vector<float>> rows(123);
+    for (auto& row : rows)
+      for (unsigned int j = 0; j < n; ++j) row.push_back(next());
+    std::vector<float> a;
+    for (unsigned int j = 0; j < n; ++j) a.push_back(next());
+    std::vector<const float*> ptrs;
+    for (const auto& r : rows) ptrs.push_back(r.data());
+    vandrel::CTransposedRows t;
+    t.Build(ptrs.data(), ptrs.size(), n);
+    const std::vector<std::pair<std::size_t, std::size_t>> ranges = {
+        {0, 0}, {0, 1}, {1, 3}, {2, 2}, {3, 5}, {0, 4}, {4, 8}, {1, 123}, {0, 123},
+        {5, 57}, {8, 56}, {7, 120}, {100, 123}, {121, 123}, {0, 48}, {3, 99}};
+    for (const auto& range : ranges) {
+      const std::size_t j0 = range.first, j1 = range.second;
+      std::vector<double> out(j1 - j0 + 1, -99.0);
+      vandrel::DotProductTransposed(a.data(), ptrs.data(), t, j0, j1, out.data());
+      for (std::size_t j = j0; j < j1; ++j) {
+        double expected = 0.0;
+        for (unsigned int k = 0; k < n; ++k) expected += (double)a[k] * (double)rows[j][k];
+        EXPECT_EQ(out[j - j0], expected) << "length " << n << " rows " << j0 << ".." << j1 << " row " << j;
+      }
+      EXPECT_EQ(out[j1 - j0], -99.0) << "wrote past the range " << j0 << ".." << j1;
+    }
+  }
+}
+
 }  // namespace
