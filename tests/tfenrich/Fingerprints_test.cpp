@@ -92,6 +92,34 @@ TEST_F(FpFile, HitsAndScoresOfValueWords) {
   }
 }
 
+// A file of several read blocks (the reader buffers 64 KiB at a time):
+// words, numbers and literals cut at any block boundary read whole.
+TEST_F(FpFile, LongFileReadsEveryValue) {
+  const int kPromoters = 700;
+  std::vector<Promoter> list;
+  for (int r = 0; r < kPromoters; ++r) {
+    Promoter p{"G" + std::to_string(r), {}};
+    for (int t = 0; t < 3; ++t) {
+      const int k = (r * 7 + t * 3) % 6;
+      std::string w;
+      for (int h = 0; h < k; ++h) w += (h ? "," : "") + std::to_string(10 + 13 * h + r);
+      p.words.push_back((k ? w : "-") + "/" + std::to_string(100 + r + t));
+    }
+    list.push_back(p);
+  }
+  const std::string text = fpText({{"A", "human"}, {"B", "human"}, {"C", "human"}}, list);
+  ASSERT_GT(text.size(), 3u * 65536u);
+  ASSERT_TRUE(read(text));
+  ASSERT_EQ(promoters.count(), kPromoters);
+  for (int r = 0; r < kPromoters; ++r) {
+    ASSERT_EQ(promoters.idOf(("G" + std::to_string(r)).c_str()), r);
+    for (int t = 0; t < 3; ++t) {
+      EXPECT_EQ(matrix.hits(r, t), (r * 7 + t * 3) % 6) << r << "," << t;
+      EXPECT_EQ(matrix.length(r, t), 100 + r + t) << r << "," << t;
+    }
+  }
+}
+
 TEST_F(FpFile, UncappedCountAndLocationFilter) {
   ASSERT_TRUE(read(fpText({{"T", "s"}}, {{"P", {"120,340,560/1000"}}}), 9));
   EXPECT_EQ(matrix.hits(0, 0), 3);
