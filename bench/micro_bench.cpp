@@ -1,6 +1,7 @@
 // Micro-benchmarks of the hot kernels: the machine's rate of float dot
-// products summed in double (single pair and four pairs side by side, the
-// all-pairs similarity kernel), the sort of a model's simulated weights, and
+// products summed in double (single pair, and many pairs side by side as in
+// the all-pairs similarity kernel: vector lanes, and the plain-code
+// fallback), the sort of a model's simulated weights, and
 // the text form of a similarity value.  Items per second = multiply-adds
 // (dot products) or values (sort, text).
 #include <benchmark/benchmark.h>
@@ -51,6 +52,19 @@ void BM_DotProductMany(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kRows * kLength);
 }
 BENCHMARK(BM_DotProductMany);
+
+void BM_DotProductManyPortable(benchmark::State& state) {
+  const std::vector<float> a = Values(kLength, 1), m = Values(kLength * kRows, 2);
+  std::vector<const float*> rows(kRows);
+  for (std::size_t k = 0; k < kRows; ++k) rows[k] = &m[k * kLength];
+  std::vector<double> out(kRows);
+  for (auto _ : state) {
+    vandrel::DotProductManyPortable(a.data(), rows.data(), kRows, kLength, out.data());
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kRows * kLength);
+}
+BENCHMARK(BM_DotProductManyPortable);
 
 std::vector<double> Weights() {
   std::vector<double> w(100000);

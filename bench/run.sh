@@ -1,32 +1,45 @@
 #!/usr/bin/env bash
 # Whole-program benchmarks of vandrel and tfenrich on generated data.
 #
-#   bench/run.sh [--runs N] [--sets "fp5k fp20k sd5k tflarge"] [--base DIR] [--scratch DIR]
+#   bench/run.sh [--runs N] [--sets "fp5k fp20k sd5k tflarge"] [--scratch DIR]
+#                [--stages "label=REV ..."] [--stage-runs K] [--no-mcl]
 #
 # Generates the data sets (once) into the scratch folder (default
 # /tmp/vandrel-bench, never committed), builds both programs (RelWithDebInfo)
-# and runs each N times (default 3) on a fresh copy of its inputs, so that no
-# cache file of an earlier run is read.  Prints per set: median wall time,
-# median CPU (user+sys) time, peak memory (/usr/bin/time -v); the stage times
-# of one vandrel run (VANDREL_TIMING=1, standard error only); whether the
-# outputs equal those of the reference binaries in --base (a folder holding
-# `vandrel` and `tfenrich` built from an earlier commit: before/after
-# comparison, byte for byte); and MCL (Debian package mcl, installed when
-# missing and possible) on the similarity graph vandrel builds (.sim cache
-# values above the run's threshold, as an MCL label file), timed the same way.
+# from the working tree and runs each set N times (default 3) on a fresh copy
+# of its inputs, so that no cache file of an earlier run is read.
+#
+# --stages: earlier builds to compare with, oldest first, each "label=REV"
+# with REV any git revision (a commit before an optimization landed).  Each is
+# built once into the scratch folder (bench/build_rev.sh) and run K times
+# (--stage-runs, default 1).  Every stage's outputs are compared byte for
+# byte with those of the first stage: "identical", or the first file that
+# differs.  The working tree's build is the last row, labelled "now".
+#
+# Per set and stage the table gives median wall time, median CPU time
+# (user + sys) and the largest peak memory (/usr/bin/time -v); then, for
+# vandrel, the stage times of the first run of the current build
+# (VANDREL_TIMING=1, standard error only) and MCL (Debian package mcl,
+# installed when missing and possible) on the similarity graph vandrel
+# builds (.sim cache values above the run's threshold, as an MCL label
+# file), timed the same way.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 runs=3
 sets="fp5k fp20k sd5k tflarge"
-base=""
 scratch=/tmp/vandrel-bench
+stages=""
+stage_runs=1
+mcl=1
 while [ $# -gt 0 ]; do
   case $1 in
     --runs) runs=$2; shift 2 ;;
     --sets) sets=$2; shift 2 ;;
-    --base) base=$(cd "$2" && pwd); shift 2 ;;
     --scratch) scratch=$2; shift 2 ;;
+    --stages) stages=$2; shift 2 ;;
+    --stage-runs) stage_runs=$2; shift 2 ;;
+    --no-mcl) mcl=0; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -36,8 +49,18 @@ scratch=$(cd "$scratch" && pwd)
 build=${BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target vandrel tfenrich >/dev/null
-bin=$scratch/bin && mkdir -p "$bin"
+bin=$scratch/bin/now && mkdir -p "$bin"
 cp "$build/vandrel/vandrel" "$build/tfenrich/tfenrich" "$bin/"
+
+# Stage list: "label dir runs" lines, oldest first, the current build last.
+stage_list=()
+for s in $stages; do
+  label=${s%%=*} rev=${s#*=}
+  dir=$scratch/bin/$label
+  bench/build_rev.sh "$rev" "$dir" >&2
+  stage_list+=("$label $dir $stage_runs")
+done
+stage_list+=("now $bin $runs")
 
 gen() {  # <set>: writes the inputs of a set into $scratch/data/<set>/ once
   local d=$scratch/data/$1
@@ -51,11 +74,19 @@ gen() {  # <set>: writes the inputs of a set into $scratch/data/<set>/ once
     sd5k) python3 examples/generate.py sd "$d/genes" --genes 5000 --conditions 60 --groups 40 --keep-share 0.15
           cp examples/sd/params.txt "$d/" ;;
     tflarge) python3 bench/make_tf_large.py "$d" ;;
+    *) echo "unknown set $1" >&2; exit 2 ;;
   esac
+  rm -f "$d/genes.truth"
   touch "$d/.done"
 }
 
 median() { sort -g | awk '{v[NR]=$1} END{print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+
+time_fields() {  # <time -v file>: prints "wall cpu peakKiB"
+  awk -F': ' '/Elapsed/ {n=split($2,t,":"); w=(n==3)?t[1]*3600+t[2]*60+t[3]:t[1]*60+t[2]}
+    /User time/ {u=$2} /System time/ {s=$2} /Maximum resident/ {m=$2}
+    END {printf "%.2f %.2f %d\n", w, u+s, m}' "$1"
+}
 
 # one_run <binary dir> <set> <run dir>: runs once; prints "wall cpu peakKiB"
 one_run() {
@@ -67,18 +98,15 @@ one_run() {
       >stdout.txt 2>stderr.txt)
   else
     cp "$d"/genes.* "$d/params.txt" "$dir/"
-    rm -f "$dir/genes.truth"
     (cd "$dir" && VANDREL_TIMING=1 /usr/bin/time -v -o time.txt "$bindir/vandrel" params.txt \
       >stdout.txt 2>stderr.txt)
   fi
-  awk -F': ' '/Elapsed/ {n=split($2,t,":"); w=(n==3)?t[1]*3600+t[2]*60+t[3]:t[1]*60+t[2]}
-    /User time/ {u=$2} /System time/ {s=$2} /Maximum resident/ {m=$2}
-    END {printf "%.2f %.2f %d\n", w, u+s, m}' "$dir/time.txt"
+  time_fields "$dir/time.txt"
 }
 
 outputs() {  # files compared byte for byte between two runs of a set
   if [ "$1" = tflarge ]; then echo "stdout.txt result.txt"
-  else echo "stdout.txt genes.res.sol genes.anl genes.co.sim genes.co.distrib genes.co.fpn genes.distrib"; fi
+  else echo "stdout.txt genes.res.sol genes.anl genes.co.sim genes.co.distrib genes.co.fpn genes.distrib genes.sim"; fi
 }
 
 same_outputs() {  # <set> <dir a> <dir b>
@@ -90,8 +118,8 @@ same_outputs() {  # <set> <dir a> <dir b>
   echo identical
 }
 
-mcl_run() {  # <set> <vandrel run dir>: MCL on the graph vandrel built; prints "wall cpu peakKiB"
-  local dir=$2 sim th
+mcl_run() {  # <vandrel run dir>: MCL on the graph vandrel built; prints "wall cpu peakKiB"
+  local dir=$1 sim th
   if ! command -v mcl >/dev/null 2>&1; then
     if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
       DEBIAN_FRONTEND=noninteractive apt-get install -y -qq mcl >/dev/null 2>&1 || true
@@ -106,32 +134,40 @@ mcl_run() {  # <set> <vandrel run dir>: MCL on the graph vandrel built; prints "
     /^VALUES:/ {f=1}' "$sim" >"$dir/graph.abc"
   (cd "$dir" && /usr/bin/time -v -o mcl_time.txt mcl graph.abc --abc -I 2.0 -te 2 -o mcl.out \
     >/dev/null 2>&1) || { echo "- - -"; return; }
-  awk -F': ' '/Elapsed/ {n=split($2,t,":"); w=(n==3)?t[1]*3600+t[2]*60+t[3]:t[1]*60+t[2]}
-    /User time/ {u=$2} /System time/ {s=$2} /Maximum resident/ {m=$2}
-    END {printf "%.2f %.2f %d\n", w, u+s, m}' "$dir/mcl_time.txt"
+  time_fields "$dir/mcl_time.txt"
 }
 
-printf '%-8s %-6s %9s %9s %9s  %-10s\n' set prog "wall s" "cpu s" "peak MiB" "vs base"
+echo "load before the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-8s %-9s %-10s %4s %9s %9s %9s  %s\n' set prog stage runs "wall s" "cpu s" "peak MiB" "outputs"
 for set in $sets; do
   gen "$set"
-  walls=() cpus=() peaks=()
-  for r in $(seq 1 "$runs"); do
-    read -r w c m < <(one_run "$bin" "$set" "$scratch/run/$set.$r" | tail -1)
-    walls+=("$w") cpus+=("$c") peaks+=("$m")
-  done
   prog=vandrel; [ "$set" = tflarge ] && prog=tfenrich
-  verdict=-
-  if [ -n "$base" ]; then
-    one_run "$base" "$set" "$scratch/run/$set.base" >/dev/null
-    verdict=$(same_outputs "$set" "$scratch/run/$set.1" "$scratch/run/$set.base")
-  fi
-  printf '%-8s %-6s %9s %9s %9s  %-10s\n' "$set" "$prog" \
-    "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${cpus[@]}" | median)" \
-    "$(( $(printf '%s\n' "${peaks[@]}" | sort -n | tail -1) / 1024 ))" "$verdict"
+  first=""
+  for entry in "${stage_list[@]}"; do
+    read -r label dir n <<<"$entry"
+    walls=() cpus=() peaks=()
+    for r in $(seq 1 "$n"); do
+      read -r w c m < <(one_run "$dir" "$set" "$scratch/run/$set.$label.$r" | tail -1)
+      walls+=("$w") cpus+=("$c") peaks+=("$m")
+    done
+    verdict="-"
+    if [ -z "$first" ]; then
+      first=$scratch/run/$set.$label.1
+      [ ${#stage_list[@]} -gt 1 ] && verdict="reference"
+    else
+      verdict=$(same_outputs "$set" "$first" "$scratch/run/$set.$label.1")
+    fi
+    printf '%-8s %-9s %-10s %4s %9s %9s %9s  %s\n' "$set" "$prog" "$label" "$n" \
+      "$(printf '%s\n' "${walls[@]}" | median)" "$(printf '%s\n' "${cpus[@]}" | median)" \
+      "$(( $(printf '%s\n' "${peaks[@]}" | sort -n | tail -1) / 1024 ))" "$verdict"
+  done
   if [ "$set" != tflarge ]; then
-    read -r w c m < <(mcl_run "$set" "$scratch/run/$set.1")
-    [ "$m" != - ] && m=$(( m / 1024 ))
-    printf '%-8s %-6s %9s %9s %9s\n' "$set" mcl "$w" "$c" "$m"
-    sed -n 's/^\[timing\]/   /p' "$scratch/run/$set.1/stderr.txt"
+    if [ "$mcl" = 1 ]; then
+      read -r w c m < <(mcl_run "$scratch/run/$set.now.1")
+      [ "$m" != - ] && m=$(( m / 1024 ))
+      printf '%-8s %-9s %-10s %4s %9s %9s %9s\n' "$set" mcl "-I 2 -te 2" 1 "$w" "$c" "$m"
+    fi
+    sed -n 's/^\[timing\]/   /p' "$scratch/run/$set.now.1/stderr.txt"
   fi
 done
+echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -22,6 +22,10 @@ namespace {
 // memory before the read fails.
 constexpr unsigned int kReserveCap = 1u << 16;
 
+// Partners per chunk of the all-pairs pass: about this many bytes of
+// fingerprints, well inside a core's second-level cache.
+constexpr std::size_t kPartnerChunkBytes = 192 * 1024;
+
 bool FileExists(const std::string& path) {
   std::ifstream probe(path);
   return probe.is_open();
@@ -326,25 +330,38 @@ void CNormFPMtx::ForEachSimilarityRow(unsigned int threads, std::size_t blockPai
   if (blockPairs == 0) blockPairs = 1;
 
   // Block boundaries: consecutive rows (row i holds n - 1 - i pairs) until a
-  // block reaches `blockPairs` pairs.  With one thread a block is one row,
-  // so a single row buffer suffices.
+  // block reaches `blockPairs` pairs.
   std::vector<std::size_t> starts(1, 0);
   std::size_t maxBlockPairs = 0;
   std::size_t pairs = 0;
   for (std::size_t i = 0; i + 1 < n; ++i) {
     pairs += n - 1 - i;
-    if (threads <= 1 || pairs >= blockPairs || i + 2 == n) {
+    if (pairs >= blockPairs || i + 2 == n) {
       starts.push_back(i + 1);
       maxBlockPairs = std::max(maxBlockPairs, pairs);
       pairs = 0;
     }
   }
+  // A block's rows are computed against chunks of partners small enough to
+  // stay in the core's cache while every row of the block uses them.  Each
+  // value is one evaluation of the handler's evaluator, whatever the chunk,
+  // so it has the bits of SimilarityRow.
+  const CSimEvaluator* evaluator = CNormFP::GetSimilarityHandler()->GetEvaluator();
+  const std::size_t bytesPerFp = std::size_t(CFingerprint::GetLength()) * sizeof(float) + 16;
+  const std::size_t chunk = std::max<std::size_t>(64, kPartnerChunkBytes / bytesPerFp);
   vandrel::RunOrderedBlocks(
       starts.size() - 1, maxBlockPairs, threads,
       [&](std::size_t block, double* out) {
-        for (std::size_t i = starts[block]; i < starts[block + 1]; ++i) {
-          SimilarityRow(static_cast<unsigned int>(i), static_cast<unsigned int>(i + 1), out);
-          out += n - 1 - i;
+        const std::size_t first = starts[block], end = starts[block + 1];
+        for (std::size_t c0 = first + 1; c0 < n; c0 += chunk) {
+          const std::size_t c1 = std::min(n, c0 + chunk);
+          double* row = out;  // row i of the block
+          for (std::size_t i = first; i < end; ++i) {
+            const std::size_t j0 = std::max(c0, i + 1);
+            if (j0 < c1)
+              evaluator->EvaluateMany(m_rows[i], m_rows.data() + j0, c1 - j0, row + (j0 - i - 1));
+            row += n - 1 - i;
+          }
         }
       },
       [&](std::size_t block, const double* in) {

@@ -161,9 +161,9 @@ class CNormFPMtx {
   // equal bit for bit to SimilarityRow(i, i + 1), on the calling thread.
   // The rows are computed by vandrel::RunOrderedBlocks on `threads` threads
   // in blocks of consecutive rows of about `blockPairs` pairs each (at least
-  // one row).  With one thread no thread is started and one row buffer is
-  // used.  Fails with "CNormFP::Similarity - similarity handler is not set"
-  // when no handler is installed.
+  // one row; with one thread no thread is started).  Fails with
+  // "CNormFP::Similarity - similarity handler is not set" when no handler
+  // is installed.
   void ForEachSimilarityRow(unsigned int threads, std::size_t blockPairs,
                             const RowConsumer& consume) const;
 

@@ -31,9 +31,14 @@ inline double DotProduct(const float* a, const float* b, unsigned int n) {
 
 // out[k] = DotProduct(a, rows[k], n) for k < count, bit for bit.  Several
 // rows are processed together (independent sums, each in index order), which
-// hides the latency of the additions on the all-pairs path.
+// hides the latency of the additions on the all-pairs path; on processors
+// with AVX2, sixteen rows at a time in vector lanes.
 void DotProductMany(const float* a, const float* const* rows, std::size_t count,
                     unsigned int n, double* out);
+// The same in plain code, four rows at a time: what DotProductMany does
+// without AVX2 (tests and benchmarks compare the two).
+void DotProductManyPortable(const float* a, const float* const* rows, std::size_t count,
+                            unsigned int n, double* out);
 
 }  // namespace vandrel
 

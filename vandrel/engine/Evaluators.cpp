@@ -250,6 +250,20 @@ double CFPAEvalMeanSim::Evaluate(const Kernel& kernel, unsigned int id) const {
   return kernel.m_cluster.GetCentroid().Similarity(FingerprintOf(id));
 }
 
+void CFPAEvalMeanSim::EvaluateAll(const std::vector<Kernel*>& kernels, unsigned int id,
+                                  double* out) const {
+  const CSimilarityHandler* handler = CNormFP::GetSimilarityHandler();
+  if (handler == nullptr) throw "CNormFP::Similarity - similarity handler is not set";
+  const CNormFP& fp = FingerprintOf(id);
+  m_centroids.clear();
+  for (const Kernel* k : kernels) m_centroids.push_back(k->m_cluster.GetCentroid().GetValues());
+  // The similarity is a sum of products in index order, and each product of
+  // two floats is exact in double: element-by-centroid gives the same bits
+  // as centroid-by-element.
+  handler->GetEvaluator()->EvaluateMany(fp.GetValues(), m_centroids.data(), m_centroids.size(),
+                                        out);
+}
+
 double CFPAEvalMeanSim::ResolveThreshold(const Kernels& kernels,
                                          double value) const {
   if (value == kMatesMeanMarker) return MatesMean();

@@ -40,6 +40,12 @@ class CAdoptEvaluator {
   using Kernel = typename CKernels<T>::CElement;
   virtual ~CAdoptEvaluator() = default;
   virtual double Evaluate(const Kernel& kernel, unsigned int id) const = 0;
+  // out[k] = Evaluate(*kernels[k], id) for every k, bit for bit; evaluators
+  // that can score many kernels at once override it.
+  virtual void EvaluateAll(const std::vector<Kernel*>& kernels, unsigned int id,
+                           double* out) const {
+    for (std::size_t k = 0; k < kernels.size(); ++k) out[k] = Evaluate(*kernels[k], id);
+  }
   virtual double ResolveThreshold(const Kernels& kernels,
                                   double value) const = 0;
 };
@@ -189,7 +195,13 @@ class CFPAEvalMeanSim : public CFPEvalMeanSim,
  public:
   explicit CFPAEvalMeanSim(const CFPGraph& graph);
   double Evaluate(const Kernel& kernel, unsigned int id) const override;
+  // The element against every centroid in one batch of similarities.
+  void EvaluateAll(const std::vector<Kernel*>& kernels, unsigned int id,
+                   double* out) const override;
   double ResolveThreshold(const Kernels& kernels, double value) const override;
+
+ private:
+  mutable std::vector<const float*> m_centroids;  // scratch of EvaluateAll
 };
 
 class CFPREvalMeanSim : public CFPEvalMeanSim,

@@ -315,8 +315,10 @@ void CAdopter<T>::CachedPass(double theta) {
     if (full) {
       row.m_best = theta;
       row.m_column = kNoColumn;
+      m_scores.resize(m_columns.size());
+      m_evaluator->EvaluateAll(m_columns, id, m_scores.data());
       for (unsigned int r = 0; r < m_columns.size(); ++r) {
-        const double s = m_evaluator->Evaluate(*m_columns[r], id);
+        const double s = m_scores[r];
         if (s >= row.m_best) {
           row.m_best = s;
           row.m_column = r;

@@ -171,6 +171,7 @@ class CAdopter {
   // Score cache of the running AdoptAll, keyed by element id.
   std::unordered_map<unsigned int, vandrel::CBestRow> m_rows;
   std::vector<Kernel*> m_columns;
+  std::vector<double> m_scores;  // one full row of scores, reused
   std::uint64_t m_columnsStamp = 0;
 };
 

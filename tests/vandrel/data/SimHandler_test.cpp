@@ -194,31 +194,48 @@ TEST(DotProduct, SumsInIndexOrderInDouble) {
 }
 
 TEST(DotProduct, ManyRowsEqualSingleProductsBitForBit) {
-  const unsigned int n = 7;
-  std::vector<std::vector<float>> rows;
+  // Row counts below, at and past the batch sizes (4 and 16 rows), lengths
+  // with and without a remainder of four, values whose sums round and one
+  // row whose sum depends on the order of its additions.
   unsigned int seed = 12345;
   auto next = [&seed]() {
     seed = seed * 1103515245u + 12345u;
     return static_cast<float>(static_cast<int>(seed >> 8) % 20001 - 10000) / 977.0f;
   };
-  for (int r = 0; r < 11; ++r) {
-    std::vector<float> row;
-    for (unsigned int j = 0; j < n; ++j) row.push_back(next());
-    rows.push_back(row);
-  }
-  rows[3] = {1e17f, 1.0f, -1e17f, 0, 0, 0, 0};
-  const std::vector<float> a = {1, 1, 1, 0.5f, -2, 3, 0.25f};
-  std::vector<const float*> ptrs;
-  for (const auto& r : rows) ptrs.push_back(r.data());
-  for (std::size_t count = 0; count <= rows.size(); ++count) {
-    std::vector<double> out(count + 1, -99.0);
-    vandrel::DotProductMany(a.data(), ptrs.data(), count, n, out.data());
-    for (std::size_t k = 0; k < count; ++k) {
-      double expected = 0.0;
-      for (unsigned int j = 0; j < n; ++j) expected += (double)a[j] * (double)rows[k][j];
-      EXPECT_EQ(out[k], expected) << "count " << count << " row " << k;
+  using Many = void (*)(const float*, const float* const*, std::size_t, unsigned int, double*);
+  const std::vector<std::pair<const char*, Many>> kernels = {
+      {"DotProductMany", &vandrel::DotProductMany},
+      {"DotProductManyPortable", &vandrel::DotProductManyPortable}};
+  for (unsigned int n : {0u, 1u, 3u, 4u, 7u, 60u, 61u}) {
+    std::vector<std::vector<float>> rows;
+    for (int r = 0; r < 37; ++r) {
+      std::vector<float> row;
+      for (unsigned int j = 0; j < n; ++j) row.push_back(next());
+      rows.push_back(row);
     }
-    EXPECT_EQ(out[count], -99.0) << "wrote past the rows";
+    if (n >= 3) {
+      rows[3].assign(n, 0.0f);
+      rows[3][0] = 1e17f;
+      rows[3][1] = 1.0f;
+      rows[3][2] = -1e17f;
+    }
+    std::vector<float> a;
+    for (unsigned int j = 0; j < n; ++j) a.push_back(j % 5 == 0 ? 1.0f : next());
+    std::vector<const float*> ptrs;
+    for (const auto& r : rows) ptrs.push_back(r.data());
+    for (const auto& kernel : kernels) {
+      for (std::size_t count : {0, 1, 3, 4, 5, 15, 16, 17, 20, 32, 37}) {
+        std::vector<double> out(count + 1, -99.0);
+        kernel.second(a.data(), ptrs.data(), count, n, out.data());
+        for (std::size_t k = 0; k < count; ++k) {
+          double expected = 0.0;
+          for (unsigned int j = 0; j < n; ++j) expected += (double)a[j] * (double)rows[k][j];
+          EXPECT_EQ(out[k], expected)
+              << kernel.first << " length " << n << " count " << count << " row " << k;
+        }
+        EXPECT_EQ(out[count], -99.0) << kernel.first << " wrote past the rows";
+      }
+    }
   }
 }
 

@@ -250,6 +250,29 @@ TEST_F(FPEvaluatorTest, ScoresAreSimilaritiesToKernelMeans) {
   EXPECT_NEAR(reject.Evaluate(Kernel(ks, 0), 0), Sim(0, 1), 1e-6);
 }
 
+TEST_F(FPEvaluatorTest, BatchAdoptScoresEqualSingleScoresBitForBit) {
+  // Five kernels (a batch of four and one left over) and twelve elements
+  // with values that make every sum round.
+  std::string orig = "12 5\n";
+  for (int e = 0; e < 12; ++e) {
+    orig += "g" + std::to_string(e);
+    for (int j = 0; j < 5; ++j) orig += " " + std::to_string(((e * 7 + j * 13) % 11) / 3.0 + e * 0.1);
+    orig += "\n";
+  }
+  Load(new CFisherTransSimHandler(new CVecStandardizer(), new CFisherTransSim()), ".co", orig);
+  CKernels<CFPTypeTags> ks(m_graph.get());
+  for (unsigned int k = 0; k < 5; ++k) Insert(ks, {2 * k, 2 * k + 1});
+  std::vector<CKernels<CFPTypeTags>::CElement*> kernels;
+  for (auto& k : ks.GetKernelList()) kernels.push_back(&k);
+  CFPAEvalMeanSim adopt(*m_graph);
+  for (unsigned int id = 0; id < 12; ++id) {
+    std::vector<double> batch(kernels.size(), -7.0);
+    adopt.EvaluateAll(kernels, id, batch.data());
+    for (std::size_t k = 0; k < kernels.size(); ++k)
+      EXPECT_EQ(batch[k], adopt.Evaluate(*kernels[k], id)) << "element " << id << " kernel " << k;
+  }
+}
+
 TEST_F(FPEvaluatorTest, DerivedThresholdsFromTheKernelSet) {
   CKernels<CFPTypeTags> ks(m_graph.get());
   Insert(ks, {0, 1});
