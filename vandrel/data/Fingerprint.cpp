@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "vandrel/data/NumberText.h"
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/run/AtomicFile.h"
 
@@ -61,7 +62,22 @@ float CFingerprint::operator[](unsigned int index) const {
 
 void CFingerprint::Save(std::ostream& out) const {
   if (out.fail()) throw "CFingerprint::Save - problems with output file";
-  for (float v : m_values) out << v << ' ';
+  const std::ios_base::fmtflags shown = std::ios_base::floatfield | std::ios_base::showpos |
+                                        std::ios_base::showpoint | std::ios_base::uppercase;
+  if (out.precision() != 6 || (out.flags() & shown) != 0 || out.width() != 0) {
+    for (float v : m_values) out << v << ' ';
+    return;
+  }
+  // A stream with default number formatting writes a float as "%g" of its
+  // double value; the same text, made without the stream's per-number
+  // formatting machinery (a large .fpn holds millions of values).
+  std::string line;
+  line.reserve(m_values.size() * 13);
+  for (float v : m_values) {
+    vandrel::AppendNumber(line, static_cast<double>(v));
+    line += ' ';
+  }
+  out.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 void CFingerprint::SetLength(unsigned int length) {

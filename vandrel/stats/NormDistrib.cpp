@@ -138,19 +138,11 @@ double CNormDistrib::Pdf(double x) const {
   return std::exp(-(d * d) / m_twoVar) / m_norm;
 }
 
-double CNormDistrib::LogPdf(double x) const {
-  const double d = m_exp - x;
-  return -m_logNorm - d * d / m_twoVar;
-}
+double CNormDistrib::LogPdf(double x) const { return LogPdfInline(x); }
 
 double CNormDistrib::StdNormalDraw() {
-  double u, v, s;
-  do {
-    u = vandrel::Rand() * (2.0 / 32767.0) - 1.0;
-    v = vandrel::Rand() * (2.0 / 32767.0) - 1.0;
-    s = u * u + v * v;
-  } while (s >= 1.0);
-  return u * std::sqrt(-2.0 * std::log(s) / s);
+  int (*next)() = &vandrel::Rand;
+  return StdNormalDrawWith(next);
 }
 
 double CNormDistrib::Draw() const { return m_exp + m_std * StdNormalDraw(); }

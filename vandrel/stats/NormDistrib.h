@@ -8,6 +8,7 @@
 // Phi uses a rational Chebyshev approximation of erfc (fractional error below
 // 1.2e-7) whose result is rounded to 32-bit float.  Quantiles come from a
 // class-wide table of 100000 sorted standard-normal draws (m_manyDraws).
+#include <cmath>
 #include <iosfwd>
 #include <vector>
 
@@ -77,6 +78,25 @@ class CNormDistrib : public CDistrib {
   // One standard-normal value by the polar method: u then v, each
   // rand()*(2/32767) - 1, until s = u*u + v*v < 1; returns u*sqrt(-2 ln s / s).
   static double StdNormalDraw();
+  // The same draw with the generator's values taken from next() (a
+  // CRandCursor in tight loops: same sequence, drawn inline).
+  template <class NextRand>
+  static double StdNormalDrawWith(NextRand& next) {
+    double u, v, s;
+    do {
+      u = next() * (2.0 / 32767.0) - 1.0;
+      v = next() * (2.0 / 32767.0) - 1.0;
+      s = u * u + v * v;
+    } while (s >= 1.0);
+    return u * std::sqrt(-2.0 * std::log(s) / s);
+  }
+  // Draw and LogPdf without the virtual call, for loops over many values.
+  template <class NextRand>
+  double DrawWith(NextRand& next) const { return m_exp + m_std * StdNormalDrawWith(next); }
+  double LogPdfInline(double x) const {
+    const double d = m_exp - x;
+    return -m_logNorm - d * d / m_twoVar;
+  }
 
   // Class-wide ascending table of standard-normal draws; empty until
   // InitManyDraws is called.

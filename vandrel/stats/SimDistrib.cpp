@@ -10,9 +10,11 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <typeinfo>
 
 #include "vandrel/run/AtomicFile.h"
 #include "vandrel/stats/EM.h"
+#include "vandrel/stats/Random.h"
 #include "vandrel/stats/SortDoubles.h"
 
 namespace {
@@ -152,12 +154,32 @@ void CSimDistrib::SimulateWeights() {
     m_simWeights[c].reserve(kSimDrawsNum);
   }
   // Draws alternate mates, non-mates, mates, ... from the one generator.
-  for (int round = 0; round < kSimDrawsNum; ++round) {
-    for (int c = 0; c < 2; ++c) {
-      const double w = CalcLogRatio(m_distribs[c]->Draw());
-      m_simWeights[c].push_back(w);
-      sums[c] += w;
-      sumsSq[c] += w * w;
+  if (typeid(*m_distribs[0]) == typeid(CNormDistrib) &&
+      typeid(*m_distribs[1]) == typeid(CNormDistrib)) {
+    const auto* n0 = static_cast<const CNormDistrib*>(m_distribs[0].get());
+    const auto* n1 = static_cast<const CNormDistrib*>(m_distribs[1].get());
+    // Two normal components (the model's usual form): the same draws and
+    // log-ratios, with the generator and both densities inline.
+    vandrel::CRandCursor cursor;
+    auto next = [&cursor]() { return cursor.Next(); };
+    const CNormDistrib* comps[2] = {n0, n1};
+    for (int round = 0; round < kSimDrawsNum; ++round) {
+      for (int c = 0; c < 2; ++c) {
+        const double x = comps[c]->DrawWith(next);
+        const double w = n0->LogPdfInline(x) - n1->LogPdfInline(x);
+        m_simWeights[c].push_back(w);
+        sums[c] += w;
+        sumsSq[c] += w * w;
+      }
+    }
+  } else {
+    for (int round = 0; round < kSimDrawsNum; ++round) {
+      for (int c = 0; c < 2; ++c) {
+        const double w = CalcLogRatio(m_distribs[c]->Draw());
+        m_simWeights[c].push_back(w);
+        sums[c] += w;
+        sumsSq[c] += w * w;
+      }
     }
   }
   for (int c = 0; c < 2; ++c) {

@@ -5,9 +5,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -112,6 +114,38 @@ TEST_F(FingerprintTest, SaveWritesSixSignificantDigitsEachFollowedByBlank) {
   std::ostringstream failed;
   failed.setstate(std::ios::badbit);
   EXPECT_EQ(ThrownText([&] { fp.Save(failed); }), "CFingerprint::Save - problems with output file");
+}
+
+TEST_F(FingerprintTest, SaveWritesWhatTheStreamWritesForEveryKindOfValue) {
+  // Values at the switches of the %g form (1e-05, 1e+06), values that round
+  // up to the next power of ten, signed zeros, subnormals, the float limits
+  // and a spread of ordinary values.
+  std::vector<float> values = {0.0f, -0.0f, 1e-5f, 9.99999e-6f, 0.0001f, 999999.0f, 999999.5f,
+                               1e6f, 123456.5f, 0.1f, -0.3f, 1.5e-45f, 1.17549e-38f, 3.40282e38f,
+                               -3.40282e38f, 7.0f, 0.999999f, 0.9999995f, 1.0000005f};
+  std::uint32_t seed = 99;
+  for (int i = 0; i < 2000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const float mantissa = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+    values.push_back(std::ldexp(mantissa, static_cast<int>(seed % 120) - 60));
+  }
+  CFingerprint::SetLength(static_cast<unsigned int>(values.size()));
+  std::ostringstream text;
+  for (float v : values) text << std::setprecision(9) << v << ' ';
+  std::istringstream in(text.str());
+  const CFingerprint fp(in);
+  std::ostringstream expected;
+  for (std::size_t j = 0; j < values.size(); ++j) expected << fp[static_cast<unsigned int>(j)] << ' ';
+  std::ostringstream out;
+  fp.Save(out);
+  EXPECT_EQ(out.str(), expected.str());
+  // A stream set to other number formats is honoured.
+  std::ostringstream three, threeExpected;
+  three << std::setprecision(3);
+  threeExpected << std::setprecision(3);
+  fp.Save(three);
+  for (std::size_t j = 0; j < values.size(); ++j) threeExpected << fp[static_cast<unsigned int>(j)] << ' ';
+  EXPECT_EQ(three.str(), threeExpected.str());
 }
 
 // Value j of a mean is summed in 32-bit floats in group order: 2^24 + 1 + 1
