@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "TestUtil.h"
+#include "tfenrich/WordScanner.h"
 
 namespace {
 
@@ -350,6 +355,40 @@ TEST(FingerprintMatrixTable, ColumnsMatchCellsAndFollowChanges) {
   EXPECT_EQ(col.hitClass[3], 2);
   ASSERT_TRUE(m.init(kCols, kRows));
   EXPECT_EQ(m.column(0, kRows).hits[5], 0);
+}
+
+}  // namespace
+
+namespace {
+
+// parseLeadingInt reads a number the way scanf's "%d" does; compared with
+// strtoll plus a range check on a table of texts.
+TEST(ParseLeadingInt, AgreesWithStrtoll) {
+  const char* texts[] = {"0",           "7",           "-7",           "+7",
+                         "  42,17",     "\t\n-13/500", "000123x",      "-0",
+                         "2147483647",  "2147483648",  "-2147483648",  "-2147483649",
+                         "99999999999999999999999", "-99999999999999999999999",
+                         "+",           "-",           "",             "x12",
+                         " + 3",        "12 34",       "0009",         "4294967296"};
+  for (const char* t : texts) {
+    char* stop = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(t, &stop, 10);
+    const char* q = t;
+    while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+    if (*q == '+' || *q == '-') ++q;
+    const bool ok = std::isdigit(static_cast<unsigned char>(*q)) && errno != ERANGE &&
+                    v >= INT_MIN && v <= INT_MAX;
+    int out = 12345;
+    const char* end = nullptr;
+    ASSERT_EQ(tfenrich::parseLeadingInt(t, out, &end), ok) << "'" << t << "'";
+    if (ok) {
+      EXPECT_EQ(out, v) << t;
+      EXPECT_EQ(end, stop) << t;
+    } else {
+      EXPECT_EQ(out, 12345) << t;
+    }
+  }
 }
 
 }  // namespace
