@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <numeric>
 
 #include "tfenrich/Random.h"
 #include "tfenrich/SetFiles.h"
@@ -228,7 +229,11 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
   }
   const int maxDraws = limit_ <= 20 ? 20 : limit_;
   try {
-    if (permutation_.size() < static_cast<std::size_t>(N)) permutation_.resize(N);
+    if (permutation_.size() < static_cast<std::size_t>(N)) {
+      permutation_.resize(N);
+      identity_.resize(N);
+      std::iota(identity_.begin(), identity_.end(), 0);
+    }
   } catch (const std::bad_alloc&) {
     err("ERROR: Fingerprint is too long (%d).\n", N);
     return -1.0;
@@ -244,7 +249,7 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
   const double threshold = observed - 1e-13;
   int exceed = 0, draws = 0;
   int* permutation = permutation_.data();
-  for (int i = 0; i < N; ++i) permutation[i] = i;
+  std::copy(identity_.begin(), identity_.begin() + N, permutation);
   // Long runs of draws (sets far above random) switch to scored entries:
   // the same permutation, the same draws and the same decisions.
   const int plainDraws = column.scoresFitFloat ? std::min(maxDraws, kScoredAfterDraws) : maxDraws;

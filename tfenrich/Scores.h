@@ -99,6 +99,9 @@ class EmpiricalScore : public EnrichmentScore {
 
  private:
   std::vector<int> permutation_;
+  // 0, 1, 2, ...: each score starts from the identity permutation, copied
+  // (a block copy) rather than rewritten entry by entry.
+  std::vector<int> identity_;
   // The permutation with each row's score (as a float) beside it, used by
   // long runs of draws; see calcEmpiricalScore.
   struct ScoredRow {

@@ -9,17 +9,17 @@
 
 namespace tfenrich {
 
-int WordScanner::peek() {
-  const int c = std::getc(file_);
-  if (c != EOF) std::ungetc(c, file_);
-  return c;
+bool WordScanner::refill() {
+  next_ = 0;
+  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  return end_ > 0;
 }
 
 void WordScanner::skipSpace() {
   int c;
-  while ((c = std::getc(file_)) != EOF) {
-    if (!std::isspace(c)) {
-      std::ungetc(c, file_);
+  while ((c = get()) != EOF) {
+    if (!isSpace(c)) {
+      unget();
       return;
     }
   }
@@ -28,10 +28,10 @@ void WordScanner::skipSpace() {
 bool WordScanner::literal(const char* text) {
   skipSpace();
   for (const char* p = text; *p != '\0'; ++p) {
-    const int c = std::getc(file_);
+    const int c = get();
     if (c == EOF) return false;
     if (c != static_cast<unsigned char>(*p)) {
-      std::ungetc(c, file_);
+      unget();
       return false;
     }
   }
@@ -44,9 +44,9 @@ bool WordScanner::word(std::string& out, std::size_t maxLength) {
   int c;
   bool any = false;
   bool ended = false;  // a NUL byte ends the text kept from the word
-  while ((c = std::getc(file_)) != EOF) {
-    if (std::isspace(c)) {
-      std::ungetc(c, file_);
+  while ((c = get()) != EOF) {
+    if (isSpace(c)) {
+      unget();
       break;
     }
     any = true;
@@ -61,11 +61,11 @@ bool WordScanner::integer(int& out) {
   std::string text;
   int c = peek();
   if (c == '+' || c == '-') {
-    text.push_back(static_cast<char>(std::getc(file_)));
+    text.push_back(static_cast<char>(get()));
     c = peek();
   }
   while (c != EOF && std::isdigit(c)) {
-    text.push_back(static_cast<char>(std::getc(file_)));
+    text.push_back(static_cast<char>(get()));
     if (text.size() > 32) return false;  // far beyond 32 bits
     c = peek();
   }
@@ -78,7 +78,7 @@ bool WordScanner::real(double& out) {
   int c;
   while ((c = peek()) != EOF &&
          (std::isdigit(c) || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E')) {
-    text.push_back(static_cast<char>(std::getc(file_)));
+    text.push_back(static_cast<char>(get()));
     if (text.size() > 64) return false;
   }
   if (text.empty()) return false;

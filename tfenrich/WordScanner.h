@@ -2,15 +2,17 @@
 // Formatted reading of a text file the way scanf reads it: whitespace runs
 // (line breaks included) separate the items, fixed words such as "PWMs:" or
 // "LLid=" must match byte for byte, and numbers and words are converted one
-// at a time.  Only one character of look-ahead is kept.
+// at a time.  The file is read in blocks through the scanner's own buffer,
+// so once scanning starts the file's position is the scanner's business.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tfenrich {
 
 class WordScanner {
  public:
-  explicit WordScanner(FILE* file) : file_(file) {}
+  explicit WordScanner(FILE* file) : file_(file), buffer_(kBlock) {}
 
   // Skips whitespace, then matches the text exactly.
   bool literal(const char* text);
@@ -27,9 +29,26 @@ class WordScanner {
   bool real(double& out);
 
  private:
-  int peek();
+  static constexpr std::size_t kBlock = 1 << 16;
+  // Whitespace as isspace sees it in the C locale.
+  static bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+  bool refill();
+  // Next character (EOF at the end), consuming it.
+  int get() {
+    if (next_ == end_ && !refill()) return EOF;
+    return static_cast<unsigned char>(buffer_[next_++]);
+  }
+  // Puts back the character the last get returned.
+  void unget() { --next_; }
+  int peek() {
+    if (next_ == end_ && !refill()) return EOF;
+    return static_cast<unsigned char>(buffer_[next_]);
+  }
   void skipSpace();
   FILE* file_;
+  std::vector<char> buffer_;
+  std::size_t next_ = 0;
+  std::size_t end_ = 0;
 };
 
 // Parses a whole decimal integer at the start of text (after optional

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "TestUtil.h"
+#include "tfenrich/WordScanner.h"
 
 namespace {
 
@@ -89,6 +94,34 @@ TEST_F(FpFile, HitsAndScoresOfValueWords) {
     EXPECT_EQ(matrix.hits(e.row, e.col), e.hits) << e.row << "," << e.col;
     EXPECT_EQ(matrix.length(e.row, e.col), e.length) << e.row << "," << e.col;
     EXPECT_DOUBLE_EQ(matrix.score(e.row, e.col), e.score) << e.row << "," << e.col;
+  }
+}
+
+// A file of several read blocks (the reader buffers 64 KiB at a time):
+// words, numbers and literals cut at any block boundary read whole.
+TEST_F(FpFile, LongFileReadsEveryValue) {
+  const int kPromoters = 700;
+  std::vector<Promoter> list;
+  for (int r = 0; r < kPromoters; ++r) {
+    Promoter p{"G" + std::to_string(r), {}};
+    for (int t = 0; t < 3; ++t) {
+      const int k = (r * 7 + t * 3) % 6;
+      std::string w;
+      for (int h = 0; h < k; ++h) w += (h ? "," : "") + std::to_string(10 + 13 * h + r);
+      p.words.push_back((k ? w : "-") + "/" + std::to_string(100 + r + t));
+    }
+    list.push_back(p);
+  }
+  const std::string text = fpText({{"A", "human"}, {"B", "human"}, {"C", "human"}}, list);
+  ASSERT_GT(text.size(), 3u * 65536u);
+  ASSERT_TRUE(read(text));
+  ASSERT_EQ(promoters.count(), kPromoters);
+  for (int r = 0; r < kPromoters; ++r) {
+    ASSERT_EQ(promoters.idOf(("G" + std::to_string(r)).c_str()), r);
+    for (int t = 0; t < 3; ++t) {
+      EXPECT_EQ(matrix.hits(r, t), (r * 7 + t * 3) % 6) << r << "," << t;
+      EXPECT_EQ(matrix.length(r, t), 100 + r + t) << r << "," << t;
+    }
   }
 }
 
@@ -322,6 +355,40 @@ TEST(FingerprintMatrixTable, ColumnsMatchCellsAndFollowChanges) {
   EXPECT_EQ(col.hitClass[3], 2);
   ASSERT_TRUE(m.init(kCols, kRows));
   EXPECT_EQ(m.column(0, kRows).hits[5], 0);
+}
+
+}  // namespace
+
+namespace {
+
+// parseLeadingInt reads a number the way scanf's "%d" does; compared with
+// strtoll plus a range check on a table of texts.
+TEST(ParseLeadingInt, AgreesWithStrtoll) {
+  const char* texts[] = {"0",           "7",           "-7",           "+7",
+                         "  42,17",     "\t\n-13/500", "000123x",      "-0",
+                         "2147483647",  "2147483648",  "-2147483648",  "-2147483649",
+                         "99999999999999999999999", "-99999999999999999999999",
+                         "+",           "-",           "",             "x12",
+                         " + 3",        "12 34",       "0009",         "4294967296"};
+  for (const char* t : texts) {
+    char* stop = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(t, &stop, 10);
+    const char* q = t;
+    while (std::isspace(static_cast<unsigned char>(*q))) ++q;
+    if (*q == '+' || *q == '-') ++q;
+    const bool ok = std::isdigit(static_cast<unsigned char>(*q)) && errno != ERANGE &&
+                    v >= INT_MIN && v <= INT_MAX;
+    int out = 12345;
+    const char* end = nullptr;
+    ASSERT_EQ(tfenrich::parseLeadingInt(t, out, &end), ok) << "'" << t << "'";
+    if (ok) {
+      EXPECT_EQ(out, v) << t;
+      EXPECT_EQ(end, stop) << t;
+    } else {
+      EXPECT_EQ(out, 12345) << t;
+    }
+  }
 }
 
 }  // namespace
