@@ -14,6 +14,9 @@ if [ -x "$out/vandrel" ] && [ -x "$out/tfenrich" ] && [ "$(cat "$out/commit" 2>/
   exit 0
 fi
 echo "building $rev ($commit) into $out"
+# Builds of different revisions share compiler-cache entries for the files
+# they have in common when paths are taken relative to a common parent.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$out")}
 if [ -d "$out/src" ]; then
   git -C "$out/src" checkout -q --detach "$commit"
 else
