@@ -86,6 +86,27 @@ __attribute__((target("avx2"))) void DotRowsAvx2(const double* ad, const float* 
   for (int g = 0; g < G; ++g) _mm256_storeu_pd(out + 4 * g, acc[g]);
 }
 
+// The values of a row as doubles, on the stack for the usual lengths.
+class RowInDouble {
+ public:
+  RowInDouble(const float* a, unsigned int n) : m_data(m_small) {
+    if (n > kSmall) {
+      m_large.resize(n);
+      m_data = m_large.data();
+    }
+    for (unsigned int j = 0; j < n; ++j) m_data[j] = static_cast<double>(a[j]);
+  }
+  RowInDouble(const RowInDouble&) = delete;
+  RowInDouble& operator=(const RowInDouble&) = delete;
+  const double* Get() const { return m_data; }
+
+ private:
+  static constexpr unsigned int kSmall = 256;
+  double m_small[kSmall];
+  std::vector<double> m_large;
+  double* m_data;
+};
+
 bool HasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
@@ -93,15 +114,8 @@ bool HasAvx2() {
 
 void DotProductManyAvx2(const float* a, const float* const* rows, std::size_t count,
                         unsigned int n, double* out) {
-  // The row a in double once, for the broadcasts.
-  double small[256];
-  std::vector<double> large;
-  double* ad = small;
-  if (n > 256) {
-    large.resize(n);
-    ad = large.data();
-  }
-  for (unsigned int j = 0; j < n; ++j) ad[j] = static_cast<double>(a[j]);
+  const RowInDouble row(a, n);  // for the broadcasts
+  const double* ad = row.Get();
   std::size_t k = 0;
   for (; k + 16 <= count; k += 16) DotRowsAvx2<4>(ad, rows + k, n, out + k);
   for (; k + 4 <= count; k += 4) DotRowsAvx2<1>(ad, rows + k, n, out + k);
@@ -162,14 +176,8 @@ void DotProductTransposed(const float* a, const float* const* rows, const CTrans
   if (g1 > g0) {
 #ifdef VANDREL_DOT_AVX2
     if (HasAvx2()) {
-      double small[256];
-      std::vector<double> large;
-      double* ad = small;
-      if (n > 256) {
-        large.resize(n);
-        ad = large.data();
-      }
-      for (unsigned int k = 0; k < n; ++k) ad[k] = static_cast<double>(a[k]);
+      const RowInDouble row(a, n);
+      const double* ad = row.Get();
       const double* values = t.m_values.data();
       const std::size_t stride = static_cast<std::size_t>(n) * 4;
       std::size_t g = g0;

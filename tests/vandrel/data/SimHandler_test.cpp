@@ -206,7 +206,7 @@ TEST(DotProduct, ManyRowsEqualSingleProductsBitForBit) {
   const std::vector<std::pair<const char*, Many>> kernels = {
       {"DotProductMany", &vandrel::DotProductMany},
       {"DotProductManyPortable", &vandrel::DotProductManyPortable}};
-  for (unsigned int n : {0u, 1u, 3u, 4u, 7u, 60u, 61u}) {
+  for (unsigned int n : {0u, 1u, 3u, 4u, 7u, 60u, 61u, 300u}) {
     std::vector<std::vector<float>> rows;
     for (int r = 0; r < 37; ++r) {
       std::vector<float> row;
@@ -247,7 +247,7 @@ TEST(DotProduct, TransposedRowsGiveTheSameSumsForEveryRange) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<float>(static_cast<int>(seed >> 8) % 20001 - 10000) / 613.0f;
   };
-  for (unsigned int n : {0u, 1u, 5u, 60u}) {
+  for (unsigned int n : {0u, 1u, 5u, 60u, 300u}) {
     std::vector<std::vector<float>> rows(123);
     for (auto& row : rows)
       for (unsigned int j = 0; j < n; ++j) row.push_back(next());
