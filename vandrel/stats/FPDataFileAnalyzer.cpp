@@ -48,15 +48,25 @@ CFPDataFileAnalyzer::CFPDataFileAnalyzer(const std::string& prefix) : CDataFileA
   const std::uint64_t pairs = n < 2 ? 0 : n * (n - 1) / 2;
   // Not capped at 1: with fewer than 30000 pairs every pair joins.
   const double q = pairs > 0 ? 30000.0 / static_cast<double>(pairs) : 0.0;
+  // A pair joins when its draw r gives r * (1/32767) < q; the products grow
+  // with r, so that is exactly r below the first draw that fails.  The
+  // draws themselves (one per pair, in order) are taken inline.
+  int limit = 0;
+  while (limit <= vandrel::kRandMax && limit * (1.0 / 32767.0) < q) ++limit;
   std::vector<double> sample;
-  for (std::uint64_t i = 0; i < n; ++i) {
-    const CNormFP& fi = fps[static_cast<unsigned int>(i)];
-    for (std::uint64_t j = i + 1; j < n; ++j) {
-      if (vandrel::RandUniform() < q) {
-        const double s = fi.Similarity(fps[static_cast<unsigned int>(j)]);
-        sample.push_back(s);
-        if (s < m_minSimVal) m_minSimVal = s;
-        if (s > m_maxSimVal) m_maxSimVal = s;
+  {
+    // The cursor hands the generator back when it goes out of scope, before
+    // the model below takes its own draws.
+    vandrel::CRandCursor draws;
+    for (std::uint64_t i = 0; i < n; ++i) {
+      const CNormFP& fi = fps[static_cast<unsigned int>(i)];
+      for (std::uint64_t j = i + 1; j < n; ++j) {
+        if (draws.Next() < limit) {
+          const double s = fi.Similarity(fps[static_cast<unsigned int>(j)]);
+          sample.push_back(s);
+          if (s < m_minSimVal) m_minSimVal = s;
+          if (s > m_maxSimVal) m_maxSimVal = s;
+        }
       }
     }
   }
