@@ -33,13 +33,21 @@ double ExactWeightOf(const CFPCalcExactCompleteWeight& calc, const Ids& ids,
                      unsigned int x) {
   const CFPGraph& graph = calc.GetGraph();
   const CSimDistrib& model = ModelOf(graph);
+  const CSimilarityHandler* handler = CNormFP::GetSimilarityHandler();
+  if (handler == nullptr) throw "CNormFP::Similarity - similarity handler is not set";
   const CNormFP& fx = *graph.GetNormFP(graph.m_idToIndex[x]);
-  double sum = 0.0;
+  // The similarities to all the others in one batch (the same bits as one
+  // by one), then their log-ratios added in the order of the ids.
+  std::vector<const float*> others;
+  others.reserve(ids.size());
   for (unsigned int y : ids) {
     if (y == x) continue;
-    const CNormFP& fy = *graph.GetNormFP(graph.m_idToIndex[y]);
-    sum += model.CalcLogRatio(fx.Similarity(fy));
+    others.push_back(graph.GetNormFP(graph.m_idToIndex[y])->GetValues());
   }
+  std::vector<double> sims(others.size());
+  handler->GetEvaluator()->EvaluateMany(fx.GetValues(), others.data(), others.size(), sims.data());
+  double sum = 0.0;
+  for (double s : sims) sum += model.CalcLogRatio(s);
   return sum;
 }
 
