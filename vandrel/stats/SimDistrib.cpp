@@ -154,10 +154,11 @@ void CSimDistrib::SimulateWeights() {
     m_simWeights[c].reserve(kSimDrawsNum);
   }
   // Draws alternate mates, non-mates, mates, ... from the one generator.
-  if (typeid(*m_distribs[0]) == typeid(CNormDistrib) &&
-      typeid(*m_distribs[1]) == typeid(CNormDistrib)) {
-    const auto* n0 = static_cast<const CNormDistrib*>(m_distribs[0].get());
-    const auto* n1 = static_cast<const CNormDistrib*>(m_distribs[1].get());
+  const CDistrib& mates = *m_distribs[0];
+  const CDistrib& nonMates = *m_distribs[1];
+  if (typeid(mates) == typeid(CNormDistrib) && typeid(nonMates) == typeid(CNormDistrib)) {
+    const auto* n0 = static_cast<const CNormDistrib*>(&mates);
+    const auto* n1 = static_cast<const CNormDistrib*>(&nonMates);
     // Two normal components (the model's usual form): the same draws and
     // log-ratios, with the generator and both densities inline.
     vandrel::CRandCursor cursor;
