@@ -35,6 +35,36 @@ inline void drawSlot(int* permutation, std::uint32_t state, int i, int N, const 
   sum += scores[row];
 }
 
+// Draws slots 0 .. n-1 of the next subset, four per round: the generator
+// states of a round are computed from one state (the same sequence as one
+// step at a time), and slot(state, i, lane) adds slot i's score to one of
+// four partial sums, so neither the generator's nor a sum's chain of
+// dependent operations holds the round up.  Hands the advanced state back
+// to the generator and returns (sum0 + sum1) + (sum2 + sum3).
+template <typename Slot>
+inline double drawInFourLanes(int n, Slot slot) {
+  constexpr RandomJump step1 = randomJump(1), step2 = randomJump(2), step3 = randomJump(3),
+                       step4 = randomJump(4);
+  std::uint32_t state = randomState();
+  double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const std::uint32_t s1 = step1.apply(state), s2 = step2.apply(state),
+                        s3 = step3.apply(state), s4 = step4.apply(state);
+    slot(s1, i, sum0);
+    slot(s2, i + 1, sum1);
+    slot(s3, i + 2, sum2);
+    slot(s4, i + 3, sum3);
+    state = s4;
+  }
+  for (; i < n; ++i) {
+    state = nextRandomState(state);
+    slot(state, i, sum0);
+  }
+  setRandomState(state);
+  return (sum0 + sum1) + (sum2 + sum3);
+}
+
 // Draws the next subset (drawRandomSubset without initialising) and tells
 // whether its score sum, added in slot order, exceeds threshold.
 //
@@ -51,27 +81,10 @@ inline void drawSlot(int* permutation, std::uint32_t state, int i, int N, const 
 // the drawn slots decides.
 inline bool drawSubsetExceeds(int* permutation, int N, int n, const double* scores,
                               bool scoresNonNegative, double threshold) {
-  constexpr RandomJump step1 = randomJump(1), step2 = randomJump(2), step3 = randomJump(3),
-                       step4 = randomJump(4);
-  std::uint32_t state = randomState();
-  double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
-  int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const std::uint32_t s1 = step1.apply(state), s2 = step2.apply(state),
-                        s3 = step3.apply(state), s4 = step4.apply(state);
-    drawSlot(permutation, s1, i, N, scores, sum0);
-    drawSlot(permutation, s2, i + 1, N, scores, sum1);
-    drawSlot(permutation, s3, i + 2, N, scores, sum2);
-    drawSlot(permutation, s4, i + 3, N, scores, sum3);
-    state = s4;
-  }
-  for (; i < n; ++i) {
-    state = nextRandomState(state);
-    drawSlot(permutation, state, i, N, scores, sum0);
-  }
-  setRandomState(state);
+  const double sum = drawInFourLanes(n, [&](std::uint32_t state, int i, double& lane) {
+    drawSlot(permutation, state, i, N, scores, lane);
+  });
   if (scoresNonNegative) {
-    const double sum = (sum0 + sum1) + (sum2 + sum3);
     const double slack = sum * n * 0x1p-50;
     if (sum - slack > threshold) return true;
     if (sum + slack < threshold) return false;
@@ -101,26 +114,9 @@ inline void drawScoredSlot(Entry* permutation, std::uint32_t state, int i, int N
 template <typename Entry>
 inline bool drawScoredSubsetExceeds(Entry* permutation, int N, int n, const double* scores,
                                     double threshold) {
-  constexpr RandomJump step1 = randomJump(1), step2 = randomJump(2), step3 = randomJump(3),
-                       step4 = randomJump(4);
-  std::uint32_t state = randomState();
-  double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
-  int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const std::uint32_t s1 = step1.apply(state), s2 = step2.apply(state),
-                        s3 = step3.apply(state), s4 = step4.apply(state);
-    drawScoredSlot(permutation, s1, i, N, sum0);
-    drawScoredSlot(permutation, s2, i + 1, N, sum1);
-    drawScoredSlot(permutation, s3, i + 2, N, sum2);
-    drawScoredSlot(permutation, s4, i + 3, N, sum3);
-    state = s4;
-  }
-  for (; i < n; ++i) {
-    state = nextRandomState(state);
-    drawScoredSlot(permutation, state, i, N, sum0);
-  }
-  setRandomState(state);
-  const double sum = (sum0 + sum1) + (sum2 + sum3);
+  const double sum = drawInFourLanes(n, [&](std::uint32_t state, int i, double& lane) {
+    drawScoredSlot(permutation, state, i, N, lane);
+  });
   const double slack = sum * (0x1p-23 + n * 0x1p-50);
   if (sum - slack > threshold) return true;
   if (sum + slack < threshold) return false;

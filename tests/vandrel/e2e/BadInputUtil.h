@@ -62,11 +62,7 @@ class Scratch {
   fs::path m_path;
 };
 
-struct Outcome {
-  int status = -1;  // exit status; -1 when ended by a signal
-  std::string out;
-  std::string err;
-};
+using Outcome = e2e::RunResult;
 
 // Runs `program args` with `dir` as working directory, stopped after
 // `seconds`; with `memoryKb` > 0 under an address-space limit of that many
@@ -76,17 +72,8 @@ inline Outcome RunBounded(const fs::path& dir, const std::string& program, const
                           long memoryKb = 0, int seconds = 10, const std::string& env = "") {
   std::string limit;
   if (memoryKb > 0 && !kAddressSanitizer) limit = "ulimit -v " + std::to_string(memoryKb) + "; ";
-  const std::string cmd = "cd '" + dir.string() + "' && (" + limit + "exec env " + env +
-                          " timeout -k 2 " + std::to_string(seconds) + " '" + program + "' " +
-                          args + ") > .stdout 2> .stderr";
-  const int raw = std::system(cmd.c_str());
-  Outcome o;
-  o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  o.out = Slurp(dir / ".stdout");
-  o.err = Slurp(dir / ".stderr");
-  fs::remove(dir / ".stdout");
-  fs::remove(dir / ".stderr");
-  return o;
+  return e2e::RunCommandIn(dir, limit + "exec env " + env + " timeout -k 2 " + std::to_string(seconds) +
+                               " '" + program + "' " + args);
 }
 
 // Names of the files in `dir` other than those listed (the row's inputs).

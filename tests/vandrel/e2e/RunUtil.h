@@ -53,19 +53,25 @@ struct RunResult {
   std::string err;
 };
 
-// Runs `vandrel <args>` with `dir` as working directory.
-inline RunResult RunVandrel(const fs::path& dir, const std::string& args,
-                            const std::string& env = "") {
-  const std::string cmd = "cd '" + dir.string() + "' && " + env + " '" VANDREL_BIN "' " + args +
-                          " > stdout.txt 2> stderr.txt";
+// Runs the shell command line `command` with `dir` as working directory;
+// its standard output and error go through two scratch files in `dir`,
+// removed again, so the folder holds only what the program wrote.
+inline RunResult RunCommandIn(const fs::path& dir, const std::string& command) {
+  const std::string cmd = "cd '" + dir.string() + "' && (" + command + ") > .stdout 2> .stderr";
   const int raw = std::system(cmd.c_str());
   RunResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = ReadFile(dir / "stdout.txt");
-  r.err = ReadFile(dir / "stderr.txt");
-  fs::remove(dir / "stdout.txt");
-  fs::remove(dir / "stderr.txt");
+  r.out = ReadFile(dir / ".stdout");
+  r.err = ReadFile(dir / ".stderr");
+  fs::remove(dir / ".stdout");
+  fs::remove(dir / ".stderr");
   return r;
+}
+
+// Runs `vandrel <args>` with `dir` as working directory.
+inline RunResult RunVandrel(const fs::path& dir, const std::string& args,
+                            const std::string& env = "") {
+  return RunCommandIn(dir, env + " '" VANDREL_BIN "' " + args);
 }
 
 // Parameters file as the suite writes it: Windows line ends, so that each

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "vandrel/ThrowMessage.h"
 #include "vandrel/data/Fingerprint.h"
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/data/SimilarityData.h"
@@ -25,16 +26,6 @@
 namespace {
 
 using IDs = std::list<unsigned int>;
-
-template <class F>
-void ExpectThrows(F f, const char* message) {
-  try {
-    f();
-    ADD_FAILURE() << "no failure, expected: " << message;
-  } catch (const char* m) {
-    EXPECT_STREQ(m, message);
-  }
-}
 
 // Writes a mates/non-mates model file: mates N(0.8, 0.1), non-mates
 // N(0.2, 0.2), pMates 0.1.

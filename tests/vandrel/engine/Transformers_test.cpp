@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "vandrel/ThrowMessage.h"
 #include "vandrel/graph/SimilarityGraph.h"
 #include "vandrel/mincut/MinCut.h"
 
@@ -58,16 +59,6 @@ double TotalWeight(const CGraph& g) {
   for (const CVertex* v : g.m_vertices)
     for (const CEdge* e : v->m_edges[0]) sum += e->m_weight;
   return sum;
-}
-
-template <class F>
-void ExpectThrows(F f, const char* message) {
-  try {
-    f();
-    ADD_FAILURE() << "no failure, expected: " << message;
-  } catch (const char* m) {
-    EXPECT_STREQ(m, message);
-  }
 }
 
 TEST(OwningHandle, CopyingMovesOwnershipAndTheLastOwnerDeletes) {

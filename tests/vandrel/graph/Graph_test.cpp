@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "vandrel/graph/ThrowMessage.h"
+#include "vandrel/ThrowMessage.h"
 
 namespace {
 

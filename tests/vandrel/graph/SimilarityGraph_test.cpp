@@ -21,7 +21,7 @@
 #include "vandrel/mincut/MinCut.h"
 #include "vandrel/stats/SimDistrib.h"
 
-#include "vandrel/graph/ThrowMessage.h"
+#include "vandrel/ThrowMessage.h"
 
 namespace {
 
