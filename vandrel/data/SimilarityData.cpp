@@ -306,6 +306,9 @@ CSIMnFPData::CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
     m_names = fpData.GetNames();
     m_counters.assign(total, CValuesCounter());
     for (unsigned int k = 0; k < m_names.size(); ++k) (*m_idToIndex)[k] = k;
+    // A later run reads this table from the `.sim` file saved below: this
+    // run goes on with the same values, whether or not the file is written.
+    m_valuesAsSaved = true;
     CreateValsNDistrib(threshold, model);
   }
 }
@@ -340,6 +343,14 @@ void CSIMnFPData::CreateValsNDistrib(double threshold, const CSimDistrib* initia
           const double s = row[k];
           if (draws.Next() <= lastKept) sample.push_back(s);
           if (s > threshold) AddValue(i, static_cast<unsigned int>(i + 1 + k), s);
+        }
+      } else if (m_valuesAsSaved) {
+        // The text keeps every value above the threshold; its reader keeps
+        // those whose 6-digit value is still above it.
+        for (std::size_t k = 0; k < count; ++k) {
+          if (!(row[k] > threshold)) continue;
+          const double v = vandrel::AsWritten(row[k]);
+          if (v > threshold) AddValue(i, static_cast<unsigned int>(i + 1 + k), v);
         }
       } else {
         for (std::size_t k = 0; k < count; ++k)

@@ -119,13 +119,15 @@ class CSIMnFPData : public CSimilarityData {
   // fingerprints: the listed elements (in list order), their values
   // computed and a model fitted for them.  Otherwise all elements: a copy of
   // the analyzer's model, values read from `<input prefix><suffix>.sim` when
-  // that file exists and lists the same elements, else computed.
+  // that file exists and lists the same elements, else computed and stored
+  // as that file, once saved, gives them back.
   CSIMnFPData(const CFPDataFileAnalyzer& analyzer, double threshold,
               const std::vector<unsigned int>& ids = {});
   ~CSIMnFPData() override;
 
   // Computes the similarity of every pair (i < j, i-then-j order), storing
-  // those above `threshold`.  When the table has no model yet, every pair
+  // those above `threshold` (for the whole table: as their `.sim` text reads
+  // back, when that is still above `threshold`).  When the table has no model yet, every pair
   // draws one random number for the model sample and a model is fitted to
   // the sample, starting from `initial` (may be null).
   void CreateValsNDistrib(double threshold, const CSimDistrib* initial);
@@ -139,6 +141,10 @@ class CSIMnFPData : public CSimilarityData {
 
  private:
   std::unique_ptr<CNormFPMtx> m_normFPs;
+  // The values of the whole table are stored as the saved `.sim` text gives
+  // them back (AsWritten), and only those still above the threshold, so
+  // that the run goes on with the table a later run reads from that file.
+  bool m_valuesAsSaved = false;
   // The cached `.sim` found for all elements listed other elements: saving
   // replaces it (and its model and `.fpn`) whatever the overwrite flag.
   bool m_replaceCache = false;

@@ -29,6 +29,12 @@ CDataFileAnalyzer::CDataFileAnalyzer(const std::string& prefix) : m_prefix(prefi
 
 CDataFileAnalyzer::~CDataFileAnalyzer() = default;
 
+void CDataFileAnalyzer::SetModelAsSaved(const std::vector<double>& sample, std::uint32_t randState) {
+  const std::string text = CSimDistrib::FitText(sample);
+  vandrel::Srand(randState);
+  m_simDistrib = CSimDistrib::FromText(text);
+}
+
 const CSimDistrib* CDataFileAnalyzer::GetSimDistrib() const {
   if (!m_simDistrib) throw "CDataFileAnalyzer::GetSimDistrib - simDistrib was not created";
   return m_simDistrib.get();
@@ -199,8 +205,10 @@ CSDDataFileAnalyzer::CSDDataFileAnalyzer(const std::string& prefix) : CDataFileA
       throw "CDataFileAnalyzer constructor - memory problems";
     }
   } else {
+    // A run that finds the saved file has drawn the same sample before
+    // reading it: its generator stands here.
     try {
-      m_simDistrib.reset(new CSimDistrib(sample, nullptr));
+      SetModelAsSaved(sample, vandrel::RandState());
     } catch (const std::bad_alloc&) {
       throw "CSDDataFileAnalyzer constructor - memory problem";
     }

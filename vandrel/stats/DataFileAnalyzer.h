@@ -21,6 +21,9 @@
 // and standard deviation of an edge weight per model component
 // (O(100000) per threshold change).
 //
+// A fitted model is used as its `.distrib` text gives it back (6 significant
+// digits), never in full precision: see SetModelAsSaved.
+//
 // Pair counts are 64-bit: n(n-1)/2 exceeds 32 bits above about 92,000
 // elements.
 #include <cstdint>
@@ -58,6 +61,15 @@ class CDataFileAnalyzer {
 
  protected:
   explicit CDataFileAnalyzer(const std::string& prefix);
+
+  // Installs the model fitted to `sample` as a later run, reading the
+  // `.distrib` file this run saves, will have it: the model read back from
+  // the file's text, its simulated weights drawn from the generator state
+  // `randState`, where such a run stands when it reads the file.  The
+  // generator is left where that run leaves it.  So a first run goes on
+  // exactly as every later run on the same caches, whether or not the file
+  // can be written.
+  void SetModelAsSaved(const std::vector<double>& sample, std::uint32_t randState);
 
   std::string m_prefix;
   unsigned int m_elementsNum = 0;

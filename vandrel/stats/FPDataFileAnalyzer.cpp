@@ -1,6 +1,7 @@
 // The fingerprint data-file analyzer: reads `.orig`, then loads the model
 // from `<prefix><suffix>.distrib` or fits it to a sample of pairs drawn with
-// one random number per pair (O(n^2) draws, O(30000 * L) similarity work).
+// one random number per pair (O(n^2) draws, O(30000 * L) similarity work)
+// and installs the fit as its saved text reads back.
 #include <iostream>
 #include <new>
 
@@ -42,8 +43,6 @@ CFPDataFileAnalyzer::CFPDataFileAnalyzer(const std::string& prefix) : CDataFileA
     return;
   }
 
-  m_minSimVal = 1000000.0;
-  m_maxSimVal = -1000000.0;
   const std::uint64_t n = m_elementsNum;
   const std::uint64_t pairs = n < 2 ? 0 : n * (n - 1) / 2;
   // Not capped at 1: with fewer than 30000 pairs every pair joins.
@@ -53,25 +52,23 @@ CFPDataFileAnalyzer::CFPDataFileAnalyzer(const std::string& prefix) : CDataFileA
   // draws themselves (one per pair, in order) are taken inline.
   int limit = 0;
   while (limit <= vandrel::kRandMax && limit * (1.0 / 32767.0) < q) ++limit;
+  // A run that finds the saved `.distrib` draws no sample and keeps the
+  // default value range: the model is installed as that run reads it, with
+  // the generator where it stands before the sample, and the range of the
+  // sample is not used.
+  const std::uint32_t randBeforeSample = vandrel::RandState();
   std::vector<double> sample;
   {
-    // The cursor hands the generator back when it goes out of scope, before
-    // the model below takes its own draws.
+    // The cursor hands the generator back when it goes out of scope.
     vandrel::CRandCursor draws;
     for (std::uint64_t i = 0; i < n; ++i) {
       const CNormFP& fi = fps[static_cast<unsigned int>(i)];
-      for (std::uint64_t j = i + 1; j < n; ++j) {
-        if (draws.Next() < limit) {
-          const double s = fi.Similarity(fps[static_cast<unsigned int>(j)]);
-          sample.push_back(s);
-          if (s < m_minSimVal) m_minSimVal = s;
-          if (s > m_maxSimVal) m_maxSimVal = s;
-        }
-      }
+      for (std::uint64_t j = i + 1; j < n; ++j)
+        if (draws.Next() < limit) sample.push_back(fi.Similarity(fps[static_cast<unsigned int>(j)]));
     }
   }
   try {
-    m_simDistrib.reset(new CSimDistrib(sample, nullptr));
+    SetModelAsSaved(sample, randBeforeSample);
   } catch (const std::bad_alloc&) {
     throw "CFPDataFileAnalyzer constructor - memory problem";
   }

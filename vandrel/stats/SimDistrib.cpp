@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <sstream>
 #include <typeinfo>
 
 #include "vandrel/run/AtomicFile.h"
@@ -28,6 +29,31 @@ CSimDistrib::CSimDistrib() = default;
 CSimDistrib::CSimDistrib(const std::string& prefix) {
   std::ifstream in(DistribPath(prefix));
   if (!in.is_open()) throw "CSimDistrib constructor - problems reading file";
+  Read(in);
+  in.close();
+  CalcEvalPart();
+  SimulateWeights();
+}
+
+std::string CSimDistrib::FitText(const std::vector<double>& sample) {
+  CSimDistrib fitted;
+  CEM em;
+  em.Run(sample, fitted.m_distribs[0], fitted.m_distribs[1], fitted.m_pMates);
+  std::ostringstream text;
+  fitted.Write(text);
+  return text.str();
+}
+
+std::unique_ptr<CSimDistrib> CSimDistrib::FromText(const std::string& text) {
+  std::unique_ptr<CSimDistrib> model(new CSimDistrib());
+  std::istringstream in(text);
+  model->Read(in);
+  model->CalcEvalPart();
+  model->SimulateWeights();
+  return model;
+}
+
+void CSimDistrib::Read(std::istream& in) {
   std::string token;
   if (!(in >> token)) throw "CSimDistrib constructor - problems reading file";
   if (token != "P_MATES") throw "CSimDistrib constructor - illegal file format";
@@ -35,9 +61,6 @@ CSimDistrib::CSimDistrib(const std::string& prefix) {
   in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
   AllocateDistrib(in, 0);
   AllocateDistrib(in, 1);
-  in.close();
-  CalcEvalPart();
-  SimulateWeights();
 }
 
 CSimDistrib::CSimDistrib(const std::vector<double>& sample, const CSimDistrib* start) {
@@ -192,6 +215,14 @@ void CSimDistrib::SimulateWeights() {
   m_weightTh = (m_priorLogOdds + CalcLogRatio(x0) < 0) ? -m_weightMeans[0] : m_priorLogOdds;
 }
 
+void CSimDistrib::Write(std::ostream& out) const {
+  out << "P_MATES\t" << m_pMates << "\n";
+  for (int c = 0; c < 2; ++c) {
+    m_distribs[c]->WriteName(out);
+    m_distribs[c]->SaveParms(out);
+  }
+}
+
 void CSimDistrib::Save(const std::string& prefix, bool overwrite) const {
   const std::string path = DistribPath(prefix);
   if (!overwrite && access(path.c_str(), F_OK) == 0) return;
@@ -199,11 +230,6 @@ void CSimDistrib::Save(const std::string& prefix, bool overwrite) const {
   // write that did not reach the disk is a failure, not a saved model.
   vandrel::CAtomicFile file(path);
   if (!file.IsOpen()) throw "CSimDistrib::Save - problems with outFile";
-  std::ofstream& out = file.Stream();
-  out << "P_MATES\t" << m_pMates << "\n";
-  for (int c = 0; c < 2; ++c) {
-    m_distribs[c]->WriteName(out);
-    m_distribs[c]->SaveParms(out);
-  }
+  Write(file.Stream());
   if (!file.Commit()) throw "CSimDistrib::Save - problems with outFile";
 }

@@ -37,8 +37,19 @@ class CSimDistrib {
   CSimDistrib& operator=(const CSimDistrib& other);
   virtual ~CSimDistrib();
 
+  // The text of the ".distrib" file of the model that the fitting
+  // constructor with no starting model gives for `sample` (EM only: no
+  // evaluation parts, no simulated weights, no random draws).
+  static std::string FitText(const std::vector<double>& sample);
+  // The model read from the text of a ".distrib" file, exactly as
+  // CSimDistrib(prefix) reads that file: same values, same failures, and
+  // the same simulated weights drawn from the generator.
+  static std::unique_ptr<CSimDistrib> FromText(const std::string& text);
+
   // Writes "<prefix>.distrib" unless overwrite is false and it exists.
   void Save(const std::string& prefix, bool overwrite) const;
+  // Writes the text of the ".distrib" file.
+  void Write(std::ostream& out) const;
 
   // Computes priorLogOdds and c1..c5; throws
   // "CSimDistrib::CalcEvalPart - illegal value for mates prob" unless
@@ -68,6 +79,8 @@ class CSimDistrib {
 
  private:
   CSimDistrib();
+  // Reads pMates and both distributions from the ".distrib" text.
+  void Read(std::istream& in);
   void AllocateDistrib(std::istream& in, int index);
   void AllocateDistrib(const CDistrib& source, int index);
   void SimulateWeights();
