@@ -14,6 +14,8 @@
 
 #include "tests/vandrel/data/SimDataTestUtil.h"
 #include "vandrel/data/FPData.h"
+#include "vandrel/data/Fingerprint.h"
+#include "vandrel/data/NumberText.h"
 #include "vandrel/graph/IDHash.h"
 #include "vandrel/stats/DataFileAnalyzer.h"
 #include "vandrel/stats/Random.h"
@@ -370,6 +372,61 @@ INSTANTIATE_TEST_SUITE_P(Measures, SIMnFPDataAllPairs,
                            return std::string(info.param.correlation ? "Correlation"
                                                                      : "DotProduct");
                          });
+
+// A computed table over all elements holds what its saved `.sim` gives back:
+// each value as its 6-digit text reads, and only those still above the
+// threshold, so a table read from that file is the same bit for bit.  The
+// threshold is put on the 6-digit value of a pair whose text rounds down:
+// that pair is above it in full precision and dropped.
+TEST(SIMnFPDataAllPairs, ComputedTableIsTheTableItsSavedFileGives) {
+  for (bool correlation : {true, false}) {
+    TempDir dir;
+    simdata_test::HandlerScope handler(correlation);
+    simdata_test::WriteOrig(dir / "fp", simdata_test::MakeProfiles(40, 9, 5));
+    CFPDataFileAnalyzer analyzer(dir / "fp");
+    const CNormFPMtx& fps = analyzer.GetFPData().GetNormFPMtx();
+    const unsigned n = static_cast<unsigned>(fps.Size());
+    std::vector<std::tuple<unsigned, unsigned, double>> raw;
+    for (unsigned i = 0; i < n; ++i)
+      for (unsigned j = i + 1; j < n; ++j) raw.emplace_back(i, j, fps[i].Similarity(fps[j]));
+    std::vector<double> sorted;
+    for (const auto& r : raw) sorted.push_back(std::get<2>(r));
+    std::sort(sorted.begin(), sorted.end());
+    double threshold = 0.0;
+    for (std::size_t k = sorted.size() / 2; k < sorted.size(); ++k)
+      if (vandrel::AsWritten(sorted[k]) < sorted[k]) {
+        threshold = vandrel::AsWritten(sorted[k]);
+        break;
+      }
+    ASSERT_NE(threshold, 0.0);
+
+    CSIMnFPData computed(analyzer, threshold);
+    std::vector<std::tuple<unsigned, unsigned, double>> want;
+    std::size_t droppedByText = 0;
+    for (const auto& [i, j, v] : raw) {
+      if (!(v > threshold)) continue;
+      if (vandrel::AsWritten(v) > threshold)
+        want.emplace_back(i, j, vandrel::AsWritten(v));
+      else
+        ++droppedByText;
+    }
+    EXPECT_GE(droppedByText, 1u);
+    std::vector<std::tuple<unsigned, unsigned, double>> got;
+    for (const auto& e : computed.GetValues()) got.emplace_back(e.GetFirst(), e.GetSecond(), e.GetValue());
+    EXPECT_EQ(got, want);
+    ExpectCountersMatch(computed);
+
+    computed.Save(dir / "fp", false);
+    CSIMnFPData read(analyzer, threshold);
+    std::vector<std::tuple<unsigned, unsigned, double>> again;
+    for (const auto& e : read.GetValues()) again.emplace_back(e.GetFirst(), e.GetSecond(), e.GetValue());
+    EXPECT_EQ(again, want);
+    for (unsigned k = 0; k < n; ++k) {
+      EXPECT_EQ(read.GetSimValsNumToBigger(k), computed.GetSimValsNumToBigger(k));
+      EXPECT_EQ(read.GetSimValsNumToSmaller(k), computed.GetSimValsNumToSmaller(k));
+    }
+  }
+}
 
 TEST(SIMnFPDataSubset, ListedElementsInListOrderWithTheirOwnModel) {
   TempDir dir;

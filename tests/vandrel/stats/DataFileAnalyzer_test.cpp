@@ -22,6 +22,17 @@ using simdata_test::TempDir;
 using simdata_test::ThrownMessage;
 using simdata_test::WriteFile;
 
+// Two models hold the same parameters and simulated weights, bit for bit.
+void ExpectSameModel(const CSimDistrib& got, const CSimDistrib& want) {
+  EXPECT_EQ(got.GetPMates(), want.GetPMates());
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_EQ(got.GetDistrib(c)->GetExp(), want.GetDistrib(c)->GetExp());
+    EXPECT_EQ(got.GetDistrib(c)->GetStd(), want.GetDistrib(c)->GetStd());
+    EXPECT_EQ(got.GetSimWeights(c), want.GetSimWeights(c));
+  }
+  EXPECT_EQ(got.GetWeightTh(), want.GetWeightTh());
+}
+
 // Expected number of values above t under a two-normal model, with the
 // normal tail from std::erfc.
 double ExpectedAbove(double n, double pM, double muT, double sT, double muF, double sF,
@@ -52,6 +63,7 @@ TEST(FPDataFileAnalyzer, SamplesOneDrawPerPairAndFitsTheModel) {
   simdata_test::WriteOrig(dir / "fp", simdata_test::MakeProfiles(260, 6, 17));
   vandrel::Srand(99);
   CFPDataFileAnalyzer analyzer(dir / "fp");
+  const std::uint32_t analyzerState = vandrel::RandState();
   EXPECT_EQ(analyzer.GetElementsNum(), 260u);
   EXPECT_EQ(analyzer.GetSimValsNum(), 33670u);
 
@@ -68,16 +80,20 @@ TEST(FPDataFileAnalyzer, SamplesOneDrawPerPairAndFitsTheModel) {
         lo = std::min(lo, s);
         hi = std::max(hi, s);
       }
+  // The model is the fit as a run that finds its saved file reads it: no
+  // sample drawn, so its simulated weights come from the generator as it
+  // stood before the sample, and the value range keeps its defaults.
   CSimDistrib replay(sample, nullptr);
+  replay.Save(dir / "replay", false);
+  vandrel::Srand(99);
+  const CSimDistrib cached(dir / "replay");
   const CSimDistrib& got = *analyzer.GetSimDistrib();
-  EXPECT_EQ(got.GetPMates(), replay.GetPMates());
-  for (int c = 0; c < 2; ++c) {
-    EXPECT_EQ(got.GetDistrib(c)->GetExp(), replay.GetDistrib(c)->GetExp());
-    EXPECT_EQ(got.GetDistrib(c)->GetStd(), replay.GetDistrib(c)->GetStd());
-  }
-  EXPECT_EQ(got.GetSimWeights(0), replay.GetSimWeights(0));
-  EXPECT_EQ(analyzer.GetMinSimVal(), lo);
-  EXPECT_EQ(analyzer.GetMaxSimVal(), hi);
+  ExpectSameModel(got, cached);
+  EXPECT_EQ(analyzerState, vandrel::RandState());
+  EXPECT_EQ(analyzer.GetMinSimVal(), -1000000.0);
+  EXPECT_EQ(analyzer.GetMaxSimVal(), 1000000.0);
+  EXPECT_LT(-1000000.0, lo);
+  EXPECT_GT(1000000.0, hi);
 }
 
 TEST(FPDataFileAnalyzer, ExistingModelFileIsReadWithoutSamplingAndCountsAre64Bit) {
@@ -265,20 +281,23 @@ TEST(SDDataFileAnalyzer, SamplesEveryValueLineWithOneDrawAndFitsTheModel) {
   WriteFile(dir / "s.sim", MakeSimFile(600, 60, "\n", &info));
   vandrel::Srand(1234);
   CSDDataFileAnalyzer a(dir / "s");
+  const std::uint32_t analyzerState = vandrel::RandState();
   const double q = 30000.0 / static_cast<double>(a.GetSimValsNum());
   ASSERT_LT(q, 1.0);
   vandrel::Srand(1234);
   std::vector<double> sample;
   for (double v : info.values)
     if (vandrel::Rand() * (1.0 / 32767.0) < q) sample.push_back(v);
+  // The model is the fit as a run that finds its saved file reads it,
+  // after drawing the same sample.
+  const std::uint32_t afterSample = vandrel::RandState();
   CSimDistrib replay(sample, nullptr);
+  replay.Save(dir / "s", false);
+  vandrel::Srand(afterSample);
+  const CSimDistrib cached(dir / "s");
   const CSimDistrib& got = *a.GetSimDistrib();
-  EXPECT_EQ(got.GetPMates(), replay.GetPMates());
-  for (int c = 0; c < 2; ++c) {
-    EXPECT_EQ(got.GetDistrib(c)->GetExp(), replay.GetDistrib(c)->GetExp());
-    EXPECT_EQ(got.GetDistrib(c)->GetStd(), replay.GetDistrib(c)->GetStd());
-  }
-  EXPECT_EQ(got.GetSimWeights(1), replay.GetSimWeights(1));
+  ExpectSameModel(got, cached);
+  EXPECT_EQ(analyzerState, vandrel::RandState());
 
   // The threshold for k values: expected count under the model close to k.
   const double n = static_cast<double>(a.GetSimValsNum());

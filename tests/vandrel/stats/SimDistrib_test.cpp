@@ -69,6 +69,39 @@ TEST(SimDistribFile, RoundTripKeepsSixSignificantDigits) {
   }
 }
 
+// FitText is the file the fitted model saves, and FromText reads it as the
+// file reader does, drawing the same simulated weights; saving the model
+// read back writes the same text again.
+TEST(SimDistribFile, FitTextAndFromTextMatchTheSavedFileAndItsReader) {
+  statstest::SampleGen gen(23);
+  const std::vector<double> sample = gen.Mixture(9000, 0.07, 0.7123456789, 0.0598765, 0.112233, 0.19191919);
+  CSimDistrib fitted(sample, nullptr);
+  ScratchDir dir;
+  const std::string prefix = dir.Prefix("fit");
+  fitted.Save(prefix, true);
+  const std::string text = CSimDistrib::FitText(sample);
+  EXPECT_EQ(text, statstest::ReadFile(prefix + ".distrib"));
+
+  vandrel::Srand(4242);
+  const CSimDistrib fromFile(prefix);
+  const std::uint32_t afterFile = vandrel::RandState();
+  vandrel::Srand(4242);
+  const std::unique_ptr<CSimDistrib> fromText = CSimDistrib::FromText(text);
+  EXPECT_EQ(vandrel::RandState(), afterFile);
+  EXPECT_NE(fromText->GetPMates(), fitted.GetPMates());  // the text rounds
+  EXPECT_EQ(fromText->GetPMates(), fromFile.GetPMates());
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_EQ(fromText->GetDistrib(c)->GetExp(), fromFile.GetDistrib(c)->GetExp());
+    EXPECT_EQ(fromText->GetDistrib(c)->GetStd(), fromFile.GetDistrib(c)->GetStd());
+    EXPECT_EQ(fromText->GetSimWeights(c), fromFile.GetSimWeights(c));
+  }
+  EXPECT_EQ(fromText->GetWeightTh(), fromFile.GetWeightTh());
+
+  const std::string again = dir.Prefix("again");
+  fromText->Save(again, true);
+  EXPECT_EQ(statstest::ReadFile(again + ".distrib"), text);
+}
+
 TEST(SimDistribFile, SaveRespectsTheOverwriteFlag) {
   CSimDistrib model(kModelPrefix);
   ScratchDir dir;
@@ -116,6 +149,7 @@ TEST(SimDistribFile, BadFilesFailWithTheirMessage) {
   for (const auto& c : cases) {
     const std::string prefix = dir.WriteDistrib("bad" + std::to_string(i++), c.text);
     EXPECT_EQ(ThrownText([&] { CSimDistrib model(prefix); }), c.message) << c.text;
+    EXPECT_EQ(ThrownText([&] { CSimDistrib::FromText(c.text); }), c.message) << c.text;
   }
   EXPECT_EQ(ThrownText([&] { CSimDistrib model(dir.Path() + "/missing"); }),
             "CSimDistrib constructor - problems reading file");
