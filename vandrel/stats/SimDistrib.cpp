@@ -39,6 +39,8 @@ std::string CSimDistrib::FitText(const std::vector<double>& sample) {
   CSimDistrib fitted;
   CEM em;
   em.Run(sample, fitted.m_distribs[0], fitted.m_distribs[1], fitted.m_pMates);
+  // A fit that the fitting constructor rejects fails here the same way.
+  fitted.CalcEvalPart();
   std::ostringstream text;
   fitted.Write(text);
   return text.str();

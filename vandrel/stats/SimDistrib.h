@@ -39,7 +39,7 @@ class CSimDistrib {
 
   // The text of the ".distrib" file of the model that the fitting
   // constructor with no starting model gives for `sample` (EM only: no
-  // evaluation parts, no simulated weights, no random draws).
+  // simulated weights, no random draws; an illegal pMates fails as there).
   static std::string FitText(const std::vector<double>& sample);
   // The model read from the text of a ".distrib" file, exactly as
   // CSimDistrib(prefix) reads that file: same values, same failures, and
