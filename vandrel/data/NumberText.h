@@ -9,7 +9,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace vandrel {
@@ -30,8 +32,8 @@ inline void AppendNumber(std::string& out, double v) {
 // rounded to 6 significant digits, converted as the `.sim` value reader
 // converts it (strtod, correctly rounded).
 //
-// Fast path (a few floating operations): with a = |v| scaled by 10^k into
-// [1e5, 1e6), the text's digits are the integer m nearest to a * 10^k, and
+// Fast path (a few integer and floating operations): with a = |v| scaled
+// by 10^k into [1e5, 1e6), the text's digits are the integer m nearest to a * 10^k, and
 // the reader's double is m / 10^k (or m * 10^-k), one correctly rounded
 // operation on two exact doubles (m < 2^53, 10^j exact for j <= 22).  The
 // scaling itself is off by at most 1.2e-10, so m is taken only when the
@@ -51,8 +53,14 @@ inline double AsWritten(double v) {
                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const double a = std::fabs(v);
   if (!(a >= 1e-15 && a <= 1e15)) return AsWrittenByText(v);
-  int k = 5 - static_cast<int>(std::floor(std::log10(a)));  // in [-10, 20]
-  for (int pass = 0; pass < 2; ++pass) {
+  // The decimal exponent from the binary one, off by at most two; the
+  // passes below step k until the scaled value lies in [1e5, 1e6).
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const int binary = static_cast<int>((bits >> 52) & 0x7FF) - 1023;  // in [-50, 49]
+  int k = 5 - (((binary + 1024) * 1233) >> 12) + 308;                 // in [-10, 21]
+  for (int pass = 0; pass < 4; ++pass) {
+    if (k < -22 || k > 22) break;
     const double scaled = k >= 0 ? a * kPow10[k] : a / kPow10[-k];
     if (scaled < 1e5) {
       ++k;
@@ -62,7 +70,9 @@ inline double AsWritten(double v) {
       --k;
       continue;
     }
-    const double m = std::floor(scaled + 0.5);
+    // Nearest integer (scaled is positive and below 1e6); a pick that the
+    // addition rounded the wrong way lies at a tie and fails the test below.
+    const double m = static_cast<double>(static_cast<std::int64_t>(scaled + 0.5));
     if (!(std::fabs(scaled - m) < 0.5 - 1e-6)) break;
     const double r = k >= 0 ? m / kPow10[k] : m * kPow10[-k];
     return v < 0 ? -r : r;
