@@ -4,9 +4,10 @@
 // Similarity data (SD): the score is a log-odds weight between an element (or
 // a kernel) and a kernel, summed over the graph's edges into the kernel's
 // member set, with the missing-edge weight w0 standing in for every pair that
-// has no edge (or u, for a pair to an inserted member of which a sparse
-// similarity file lists no value).  Cost: the scored element's edges (adopt/reject) or the first
-// kernel's members' edges (merge), each with one hash lookup.
+// has no edge (u instead for a pair to an inserted member of which a sparse
+// similarity file lists no value).  Cost: the scored element's edges
+// (adopt/reject) or the first kernel's members' edges (merge), each with one
+// hash lookup.
 //
 // Fingerprints (FP): the score is a similarity to a kernel's mean fingerprint
 // (centroid); one similarity evaluation per score.

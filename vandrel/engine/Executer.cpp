@@ -132,12 +132,12 @@ bool HasEveryPair(const CSimilarityGraph& graph) {
 // A file that lists every pair keeps the weight 0 it had.
 template <class T>
 typename T::Graph* CExecuter<T>::NewRefinementGraph() {
-  Graph* graph = NewFullGraph(m_simTh);
+  std::unique_ptr<Graph> graph(NewFullGraph(m_simTh));
   if constexpr (!Basic::kIsFP) {
     if (m_simTh == kAllEdges && !HasEveryPair(*graph))
       graph->m_analyzer.SetUnlistedPairWeight(m_analyzer->GetMinSimVal());
   }
-  return graph;
+  return graph.release();
 }
 
 template <class T>

@@ -128,8 +128,9 @@ class CThDistribAnalyzer {
   // `smallestListed`, so its weight U becomes ln(P_mates(s < smallestListed)
   // / P_non-mates(s < smallestListed)).  When that is not negative (a mates
   // tail heavier than the non-mates one) or not finite, U becomes the
-  // non-mates' mean weight instead, which is always negative.  L, the weight
-  // threshold and the per-component statistics stay as they are.
+  // non-mates' mean simulated weight instead (an estimate of minus the
+  // divergence of the two components, so negative).  L, the weight threshold
+  // and the per-component statistics stay as they are.
   void SetUnlistedPairWeight(double smallestListed);
 
   const CSimDistrib* GetSimDistrib() const { return m_simDistrib; }
