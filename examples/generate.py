@@ -17,6 +17,9 @@ every machine and Python version.
 With --keep-share F the .sim file is sparse: it keeps every pair of genes of
 the same planted group and each other pair with probability F (drawn from a
 separate generator, so the matrix is the same as without the option).
+With --unlisted N (sparse files only) N further genes are named in the file
+but appear on no value line; they are placed at random positions of the name
+list and have the planted group 0.
 """
 import argparse
 import math
@@ -109,14 +112,28 @@ def write_sim(prefix, names, rows):
                 f.write("%d\t%d\t%.4f\n" % (i, j, pearson(rows[i], rows[j])))
 
 
+def add_unlisted(names, rows, truth, count, seed):
+    """Inserts `count` genes without a profile (row None) at random positions
+    and renames all genes by their new position."""
+    rng = Lcg(seed + 104729)
+    rows, truth = list(rows), list(truth)
+    for _ in range(count):
+        pos = int(rng.uniform() * (len(rows) + 1))
+        rows.insert(pos, None)
+        truth.insert(pos, 0)
+    names = ["G%05d" % pos for pos in range(len(rows))]
+    return names, rows, truth
+
+
 def write_sparse_sim(prefix, names, rows, truth, share, seed):
-    """All same-group pairs plus a random share of the other pairs."""
+    """All same-group pairs plus a random share of the other pairs; genes
+    without a profile (row None) get no value at all."""
     def centred(row):
         m = sum(row) / len(row)
         d = [x - m for x in row]
         s = math.sqrt(sum(x * x for x in d))
         return [x / s for x in d]
-    unit = [centred(r) for r in rows]
+    unit = [centred(r) if r is not None else None for r in rows]
     rng = Lcg(seed + 7919)
     with open(prefix + ".sim", "w", newline="\n") as f:
         f.write("NAMES:\n")
@@ -128,7 +145,8 @@ def write_sparse_sim(prefix, names, rows, truth, share, seed):
             ui, ti = unit[i], truth[i]
             out = []
             for j in range(i + 1, n):
-                if rng.uniform() < share or (ti and truth[j] == ti):
+                keep = rng.uniform() < share or (ti and truth[j] == ti)
+                if keep and ui is not None and unit[j] is not None:
                     out.append("%d\t%d\t%.4f\n" % (i, j, sum(map(float.__mul__, ui, unit[j]))))
             f.write("".join(out))
 
@@ -145,8 +163,14 @@ def main():
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--keep-share", type=float, default=None,
                    help="sd only: write same-group pairs plus this share of the others")
+    p.add_argument("--unlisted", type=int, default=0,
+                   help="sd sparse only: genes named in the file but on no value line")
     a = p.parse_args()
+    if a.unlisted and (a.kind != "sd" or a.keep_share is None):
+        p.error("--unlisted needs sd and --keep-share")
     names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
+    if a.unlisted:
+        names, rows, truth = add_unlisted(names, rows, truth, a.unlisted, a.seed)
     write_truth(a.prefix, names, truth)
     if a.kind == "fp":
         write_orig(a.prefix, names, rows)

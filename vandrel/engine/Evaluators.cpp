@@ -80,6 +80,10 @@ double CApproxCompleteWeight<CSDTypeTags>::MissingEdgeWeight() const {
   return m_graph->m_analyzer.GetMissingEdgeWeight();
 }
 
+double CApproxCompleteWeight<CSDTypeTags>::UnlistedPairWeight() const {
+  return m_graph->m_analyzer.GetUnlistedPairWeight();
+}
+
 double CApproxCompleteWeight<CSDTypeTags>::ModelWeightThreshold() const {
   return ModelOf(*m_graph).GetWeightTh();
 }
@@ -110,7 +114,17 @@ double CApproxCompleteWeight<CSDTypeTags>::ElementKernelWeight(
   EdgesInto(id, memberSet, s, e);
   const long long missing =
       static_cast<long long>(kernelSize) - static_cast<long long>(e);
-  return s + static_cast<double>(missing) * MissingEdgeWeight();
+  const long long unlisted =
+      static_cast<long long>(memberSet.Size()) - static_cast<long long>(e);
+  return WithMissingPairs(s, missing, unlisted);
+}
+
+double CApproxCompleteWeight<CSDTypeTags>::WithMissingPairs(double sum, long long missing,
+                                                            long long unlisted) const {
+  const double w0 = MissingEdgeWeight();
+  // The second term is exactly 0 when the two weights are the same.
+  return sum + static_cast<double>(missing) * w0 +
+         static_cast<double>(unlisted) * (UnlistedPairWeight() - w0);
 }
 
 double CApproxCompleteWeight<CSDTypeTags>::KernelKernelWeight(
@@ -126,7 +140,10 @@ double CApproxCompleteWeight<CSDTypeTags>::KernelKernelWeight(
   const long long pairs = static_cast<long long>(members1.size()) *
                           static_cast<long long>(kernelSize2);
   const long long missing = pairs - static_cast<long long>(e);
-  return s + static_cast<double>(missing) * MissingEdgeWeight();
+  const long long unlisted = static_cast<long long>(members1.size()) *
+                                 static_cast<long long>(memberSet2.Size()) -
+                             static_cast<long long>(e);
+  return WithMissingPairs(s, missing, unlisted);
 }
 
 // ---------------------------------------------------------------------------
@@ -166,7 +183,11 @@ double CSDRApproxCompleteWeight::Evaluate(const Kernel& kernel,
   const unsigned int size = kernel.m_cluster.m_size;
   if (size <= 1) return vandrel::kLoneMemberScore;
   const double w = ElementKernelWeight(id, kernel.m_memberSet, size);
-  return (w - MissingEdgeWeight()) / static_cast<double>(size - 1) - m_offset;
+  // x's pair with itself has no edge; it counts among the pairs to the
+  // inserted members when x is one of them.
+  const bool inserted = kernel.m_memberSet.Find(id) != kernel.m_memberSet.End();
+  const double self = inserted ? UnlistedPairWeight() : MissingEdgeWeight();
+  return (w - self) / static_cast<double>(size - 1) - m_offset;
 }
 
 double CSDRApproxCompleteWeight::ResolveThreshold(const Kernels&,

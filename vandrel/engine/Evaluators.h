@@ -4,8 +4,10 @@
 // Similarity data (SD): the score is a log-odds weight between an element (or
 // a kernel) and a kernel, summed over the graph's edges into the kernel's
 // member set, with the missing-edge weight w0 standing in for every pair that
-// has no edge.  Cost: the scored element's edges (adopt/reject) or the first
-// kernel's members' edges (merge), each with one hash lookup.
+// has no edge (u instead for a pair to an inserted member of which a sparse
+// similarity file lists no value).  Cost: the scored element's edges
+// (adopt/reject) or the first kernel's members' edges (merge), each with one
+// hash lookup.
 //
 // Fingerprints (FP): the score is a similarity to a kernel's mean fingerprint
 // (centroid); one similarity evaluation per score.
@@ -112,21 +114,31 @@ class CApproxCompleteWeight<CSDTypeTags> : public CEvalUseGraph<CSDTypeTags> {
 
   // The missing-edge weight w0 of the graph's threshold analyzer.
   double MissingEdgeWeight() const;
+  // The weight u of a pair that has no edge because the similarity file
+  // lists no value for it (the analyzer's unlisted-pair weight; w0 unless
+  // the graph was built over a file that does not list every pair).
+  double UnlistedPairWeight() const;
   // The weight threshold c of the graph's mates/non-mates model.
   double ModelWeightThreshold() const;
 
-  // W(x, K) = S + (|K| - e) * w0, where S and e are the weight sum and the
-  // number of x's edges whose other endpoint is in `memberSet`, and |K| =
-  // `kernelSize`.
+  // W(x, K) = S + (|K| - e) * w0 + (|M| - e) * (u - w0), where S and e are
+  // the weight sum and the number of x's edges whose other endpoint is in
+  // `memberSet` M, and |K| = `kernelSize`: a pair to an inserted member
+  // without an edge weighs u, a pair to a member gained later (not in M,
+  // its edges not looked up) weighs w0.  With u = w0 this is
+  // S + (|K| - e) * w0, bit for bit.
   double ElementKernelWeight(unsigned int id, const CIDHash<bool>& memberSet,
                              unsigned int kernelSize) const;
-  // W(K1, K2) = S + (|K1| * |K2| - e) * w0, S and e summed over the members
-  // of K1 (in order) against the member set of K2.
+  // W(K1, K2) = S + (|K1| * |K2| - e) * w0 + (|K1| * |M2| - e) * (u - w0),
+  // S and e summed over the members of K1 (in order) against the member
+  // set M2 of K2.
   double KernelKernelWeight(const std::list<unsigned int>& members1,
                             const CIDHash<bool>& memberSet2,
                             unsigned int kernelSize2) const;
 
  private:
+  // sum + missing * w0 + unlisted * (u - w0).
+  double WithMissingPairs(double sum, long long missing, long long unlisted) const;
   // Adds the weights and the count of id's edges into memberSet.
   void EdgesInto(unsigned int id, const CIDHash<bool>& memberSet, double& sum,
                  unsigned long long& count) const;

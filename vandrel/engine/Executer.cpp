@@ -108,6 +108,38 @@ typename T::Graph* CExecuter<T>::NewFullGraph(double threshold) {
   }
 }
 
+namespace {
+
+// Whether every pair of the graph's vertices has an edge.
+bool HasEveryPair(const CSimilarityGraph& graph) {
+  const unsigned long long n = static_cast<unsigned long long>(graph.GetVerticesNum());
+  unsigned long long ends = 0;
+  for (unsigned long long i = 0; i < n; ++i) {
+    const CVertex* v = graph.GetVByIndex(static_cast<int>(i));
+    ends += v->m_edges[0].size() + v->m_edges[1].size();
+  }
+  return ends / 2 >= n * (n - 1) / 2;
+}
+
+}  // namespace
+
+// Built with the similarity threshold of the run.  When that threshold keeps
+// every value of a similarity file (no threshold), the graph's missing-edge
+// weight would stay 0, so a pair that the file does not list would weigh as
+// much as an undecided pair and an element without any value would reach the
+// adoption threshold of every kernel.  Such a pair stands for a similarity
+// below every listed value: it gets the weight of that range under the model.
+// A file that lists every pair keeps the weight 0 it had.
+template <class T>
+typename T::Graph* CExecuter<T>::NewRefinementGraph() {
+  std::unique_ptr<Graph> graph(NewFullGraph(m_simTh));
+  if constexpr (!Basic::kIsFP) {
+    if (m_simTh == kAllEdges && !HasEveryPair(*graph))
+      graph->m_analyzer.SetUnlistedPairWeight(m_analyzer->GetMinSimVal());
+  }
+  return graph.release();
+}
+
 template <class T>
 typename T::Graph* CExecuter<T>::NewGraph(double threshold, const IDList& ids) {
   try {
@@ -295,7 +327,7 @@ void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double h
     }
 
     vandrel::ScopedStage refining("refinement");
-    m_graph.reset(NewFullGraph(m_simTh));
+    m_graph.reset(NewRefinementGraph());
     try {
       m_kernels.reset(new Kernels(m_graph.get()));
     } catch (const std::bad_alloc&) {

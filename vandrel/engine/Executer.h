@@ -58,6 +58,8 @@ class CExecuter : public CExecuterBase {
  private:
   void BuildSimData();
   Graph* NewFullGraph(double threshold);
+  // The graph of the refinement (adoption and merging) over all elements.
+  Graph* NewRefinementGraph();
   Graph* NewGraph(double threshold, const IDList& ids);
   SimData* NewSubsetData(const std::vector<unsigned int>& ids);
   void HandleVerySmallComps(const Component& component, unsigned int* passSize);

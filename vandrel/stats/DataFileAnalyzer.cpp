@@ -248,6 +248,8 @@ void CThDistribAnalyzer::Init(const CSimDistrib* model) {
   m_weightTh = -100000000.0;
   m_roots.clear();
   m_missingEdgeWeight = 0.0;
+  m_hasUnlistedWeight = false;
+  m_unlistedPairWeight = 0.0;
   for (int c = 0; c < 2; ++c) {
     m_weightMeans[c] = model->GetWeightMean(c);
     m_weightStds[c] = model->GetWeightStd(c);
@@ -289,7 +291,29 @@ double NoEdgeProbOneRoot(const CDistrib& d, const std::vector<double>& roots, do
   return d.Phi(x0);
 }
 
+// ln Phi(x) of a normal distribution, also far in the lower tail where Phi
+// itself underflows: below z = -10 the asymptotic expansion
+// ln phi(z) - ln(-z) + ln(1 - 1/z^2 + 3/z^4), whose relative error there is
+// below 1e-6.
+double LogLowerTail(const CDistrib& d, double x) {
+  const double z = (x - d.GetExp()) / d.GetStd();
+  if (z > -10.0) return std::log(d.Phi(x));
+  const double z2 = z * z;
+  constexpr double kLogSqrtTwoPi = 0.91893853320467274178;
+  const double logPhiDensity = -0.5 * z2 - kLogSqrtTwoPi;
+  return logPhiDensity - std::log(-z) + std::log(1.0 - 1.0 / z2 + 3.0 / (z2 * z2));
+}
+
 }  // namespace
+
+void CThDistribAnalyzer::SetUnlistedPairWeight(double smallestListed) {
+  if (!m_simDistrib) throw "CThDistribAnalyzer::SetUnlistedPairWeight - simDistrib was not set";
+  const CSimDistrib& model = *m_simDistrib;
+  const double w = LogLowerTail(*model.GetDistrib(0), smallestListed) -
+                   LogLowerTail(*model.GetDistrib(1), smallestListed);
+  m_unlistedPairWeight = (std::isfinite(w) && w < 0.0) ? w : model.GetWeightMean(1);
+  m_hasUnlistedWeight = true;
+}
 
 void CThDistribAnalyzer::SetWeightTh(double w) {
   if (w == m_weightTh) return;

@@ -135,11 +135,25 @@ class CThDistribAnalyzer {
   // Re-evaluates L and the per-component weight statistics for a new weight
   // threshold; nothing happens when w equals the current threshold.
   void SetWeightTh(double w);
+  // For a graph over a similarity file that does not list every pair: a pair
+  // without a value stands for a similarity below the smallest listed value
+  // `smallestListed`, so its weight U becomes ln(P_mates(s < smallestListed)
+  // / P_non-mates(s < smallestListed)).  When that is not negative (a mates
+  // tail heavier than the non-mates one) or not finite, U becomes the
+  // non-mates' mean simulated weight instead (an estimate of minus the
+  // divergence of the two components, so negative).  L, the weight threshold
+  // and the per-component statistics stay as they are.
+  void SetUnlistedPairWeight(double smallestListed);
 
   const CSimDistrib* GetSimDistrib() const { return m_simDistrib; }
   double GetWeightTh() const { return m_weightTh; }
   // Weight standing for a missing edge (L).
   double GetMissingEdgeWeight() const { return m_missingEdgeWeight; }
+  // Weight standing for a pair without an edge of which the similarity file
+  // holds no value (U): L unless SetUnlistedPairWeight set it.
+  double GetUnlistedPairWeight() const {
+    return m_hasUnlistedWeight ? m_unlistedPairWeight : m_missingEdgeWeight;
+  }
   // Similarity values whose log-likelihood ratio equals the threshold.
   const std::vector<double>& GetRoots() const { return m_roots; }
   // Index 0 mates, 1 non-mates.
@@ -153,6 +167,8 @@ class CThDistribAnalyzer {
   double m_weightTh = -100000000.0;
   std::vector<double> m_roots;
   double m_missingEdgeWeight = 0.0;
+  bool m_hasUnlistedWeight = false;
+  double m_unlistedPairWeight = 0.0;
   std::vector<double> m_weightStds = std::vector<double>(2, 0.0);
   std::vector<double> m_weightMeans = std::vector<double>(2, 0.0);
 };

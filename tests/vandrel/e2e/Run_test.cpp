@@ -2,7 +2,11 @@
 // planted groups, determinism, and the failure paths.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "vandrel/e2e/RunUtil.h"
 
@@ -76,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"stdout.golden", "out.anl", "out.res.sol", "in.co.sim", "in.co.distrib",
                     "in.co.fpn"}},
         GoldenCase{"sd", "SD", "sd_small", "", "",
+                   {"stdout.golden", "out.anl", "out.res.sol", "in.distrib"}},
+        GoldenCase{"sd_sparse", "SD", "sd_sparse", "", "",
                    {"stdout.golden", "out.anl", "out.res.sol", "in.distrib"}}),
     [](const ::testing::TestParamInfo<GoldenCase>& info) { return std::string(info.param.name); });
 
@@ -164,6 +170,57 @@ TEST(AdjustedRandIndex, KnownValues) {
   EXPECT_NEAR(e2e::AdjustedRandIndex({1, 1, 1, 2, 2, 2}, {1, 1, 2, 2, 3, 3}), 8.0 / 33.0, 1e-12);
   // Singletons (label 0) are clusters of their own.
   EXPECT_LT(e2e::AdjustedRandIndex({0, 0, 0, 0}, {1, 1, 2, 2}), 0.01);
+}
+
+// A sparse similarity file (examples/generate.py sd ... --genes 200
+// --conditions 30 --groups 5 --noise 0 --keep-share 0.04 --unlisted 30, 230
+// names):
+// every pair inside five planted groups, 4% of the other pairs, and 30 genes
+// that are named but have no value at all.  Those stay singletons, and every
+// planted group comes out as one cluster of its own.
+TEST(WholeRun, SparseFileKeepsGenesWithoutValuesOutOfEveryCluster) {
+  e2e::ScratchDir dir("sparse");
+  StageInput(dir.Path(), "sd_sparse", ".sim");
+  e2e::WriteFile(dir.Path() / "params.txt", e2e::Params("SD", "in", "out", ""));
+  const e2e::RunResult r = e2e::RunVandrel(dir.Path(), "params.txt");
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // The names of the genes that appear on a value line.
+  std::istringstream sim(e2e::ReadFile(kData / "sd_sparse.sim"));
+  std::vector<std::string> names;
+  std::string token;
+  sim >> token;
+  while (sim >> token && token != "VALUES:") names.push_back(token);
+  std::set<std::string> listed;
+  unsigned int i = 0, j = 0;
+  double value = 0.0;
+  while (sim >> i >> j >> value) {
+    listed.insert(names.at(i));
+    listed.insert(names.at(j));
+  }
+  ASSERT_EQ(names.size(), 230u);
+  ASSERT_EQ(listed.size(), 200u);
+
+  const auto sol = e2e::ReadSolution(dir.Path() / "out.res.sol");
+  const auto truth = e2e::ReadSolution(kData / "sd_sparse.truth");
+  ASSERT_EQ(sol.size(), names.size());
+  std::map<int, std::set<int>> clustersOfGroup;
+  std::set<int> groupClusters;
+  for (const std::string& name : names) {
+    if (!listed.count(name)) {
+      EXPECT_EQ(sol.at(name), 0) << name << " has no value but was clustered";
+      continue;
+    }
+    ASSERT_NE(truth.at(name), 0);
+    clustersOfGroup[truth.at(name)].insert(sol.at(name));
+  }
+  ASSERT_EQ(clustersOfGroup.size(), 5u);
+  for (const auto& [group, clusters] : clustersOfGroup) {
+    ASSERT_EQ(clusters.size(), 1u) << "group " << group << " is split";
+    EXPECT_NE(*clusters.begin(), 0) << "group " << group << " is left unclustered";
+    groupClusters.insert(*clusters.begin());
+  }
+  EXPECT_EQ(groupClusters.size(), 5u) << "two groups share a cluster";
 }
 
 // Data without structure runs to the end and gives a valid solution.

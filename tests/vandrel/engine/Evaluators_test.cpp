@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <iterator>
 #include <list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vandrel/ThrowMessage.h"
@@ -148,6 +150,122 @@ TEST_F(SDEvaluatorTest, ALoneMemberIsNeverRejectedAndThresholdsPassThrough) {
   }
   ExpectThrows([&] { set.m_adopt->Evaluate(Kernel(ks, 0), 99); },
                "CGraph::ID2Index - id is not in graph");
+}
+
+// ---------------------------------------------------------------------------
+// Similarity data from a file that does not list every pair: the graph has
+// no weight threshold (w0 = 0) and a pair without a value weighs u, the
+// model's weight of a similarity below the smallest listed value 0.4.
+
+class SDUnlistedPairTest : public SDEvaluatorTest {
+ protected:
+  void SetUp() override {
+    if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
+    m_model.reset(new CSimDistrib(WriteModel(::testing::TempDir() + std::to_string(getpid()) + "_sd_unlisted_model")));
+    NewGraph(true);
+    m_c = m_model->GetWeightTh();
+  }
+  void NewGraph(bool sparse) {
+    m_graph.reset(new CSimilarityGraph(m_model.get()));
+    for (unsigned int i = 0; i < 8; ++i) m_graph->PushBackV(nullptr, i);
+    if (sparse) m_graph->m_analyzer.SetUnlistedPairWeight(0.4);
+    m_w0 = m_graph->m_analyzer.GetMissingEdgeWeight();
+    m_u = m_graph->m_analyzer.GetUnlistedPairWeight();
+  }
+  double m_u = 0.0;
+};
+
+struct UnlistedAdoptCase {
+  const char* name;
+  bool sparse;                       // false: the file lists every pair (u = w0 = 0)
+  IDs inserted;                      // the kernel's members at insertion
+  IDs gained;                        // members it adopted afterwards
+  std::vector<std::pair<unsigned int, double>> edges;  // element 0 to member, sim
+  int unlisted;                      // pairs to inserted members without a value
+  bool adopted;                      // at the final threshold c: W >= 0
+};
+
+TEST_F(SDUnlistedPairTest, AnElementIsAdoptedOnlyWhenItsValuesOutweighTheUnlistedPairs) {
+  ASSERT_EQ(m_w0, 0.0);
+  // ln(Phi(-4) / Phi(1)) under mates N(0.8, 0.1) and non-mates N(0.2, 0.2).
+  ASSERT_NEAR(m_u, std::log(3.1671241833e-5 / 0.8413447461), 1e-5);
+  const double high = 0.9, low = 0.45;  // weights +6.3 and -4.7
+  ASSERT_GT(m_model->CalcLogRatio(high), 0.0);
+  ASSERT_LT(m_model->CalcLogRatio(low), 0.0);
+  const UnlistedAdoptCase cases[] = {
+      {"no value at all", true, {1, 2, 3, 4}, {}, {}, 4, false},
+      {"no value at all, every pair listed (u = 0)", false, {1, 2, 3, 4}, {}, {}, 4, true},
+      {"values to every member, all below where mates become likelier", true, {1, 2, 3, 4}, {},
+       {{1, low}, {2, low}, {3, low}, {4, low}}, 0, false},
+      {"a high value to one member of four", true, {1, 2, 3, 4}, {}, {{1, high}}, 3, false},
+      {"a high value to the one member", true, {5}, {}, {{5, high}}, 0, true},
+      {"high values to three members of four", true, {1, 2, 3, 4}, {},
+       {{1, high}, {2, high}, {3, high}}, 1, true},
+      {"a member gained by adoption counts w0, not u", true, {1, 2}, {3},
+       {{1, 0.7}, {2, 0.7}}, 0, true},
+      {"the same member inserted counts u", true, {1, 2, 3}, {}, {{1, 0.7}, {2, 0.7}}, 1, false},
+  };
+  for (const UnlistedAdoptCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    NewGraph(c.sparse);
+    double sum = 0.0;
+    for (const auto& [member, sim] : c.edges) {
+      const double w = m_model->CalcLogRatio(sim);
+      AddEdge(0, member, w);
+      sum += w;
+    }
+    CKernels<CSDTypeTags> ks(m_graph.get());
+    ks.Insert(CCluster(c.inserted));
+    for (unsigned int id : c.gained) {
+      IDs one{id};
+      ks.Adopt(ks.GetKernelList().front(), one, one.begin());
+    }
+    const double size = static_cast<double>(c.inserted.size() + c.gained.size());
+    CSDAApproxCompleteWeight adopt(*m_graph);
+    const double w = sum + c.unlisted * m_u;
+    EXPECT_NEAR(adopt.Evaluate(Kernel(ks, 0), 0), w / size + m_c, 1e-9);
+    IDs unassigned{0};
+    CAdoptEvery<CSDTypeTags> adopter(&adopt);
+    adopter.AdoptAll(ks, unassigned, m_c);
+    EXPECT_EQ(unassigned.empty(), c.adopted) << "W = " << w;
+  }
+}
+
+TEST_F(SDUnlistedPairTest, MergeAndRejectScoresCountUnlistedPairsToInsertedMembers) {
+  AddEdge(1, 3, 2.0);
+  AddEdge(2, 4, 1.0);
+  AddEdge(5, 6, 4.0);
+  CKernels<CSDTypeTags> ks(m_graph.get());
+  ks.Insert(CCluster(IDs{1, 2}));
+  ks.Insert(CCluster(IDs{3, 4, 5}));
+  CSDMApproxCompleteWeight merge(*m_graph);
+  CSDRApproxCompleteWeight reject(*m_graph);
+  CSDAApproxCompleteWeight adopt(*m_graph);
+  // Six pairs, two with a value: W = 3 + 4u, plus c per pair.
+  EXPECT_NEAR(merge.Evaluate(Kernel(ks, 0), Kernel(ks, 1)), 3.0 + 4 * m_u + 6 * m_c, 1e-9);
+  // Member 5 of {3, 4, 5}: its pairs to 3 and 4 have no value, and its
+  // pair with itself is taken out again; the same as adopting it into {3, 4}.
+  CKernels<CSDTypeTags> two(m_graph.get());
+  two.Insert(CCluster(IDs{3, 4}));
+  EXPECT_NEAR(reject.Evaluate(Kernel(ks, 1), 5), (2 * m_u) / 2 + m_c, 1e-9);
+  EXPECT_NEAR(reject.Evaluate(Kernel(ks, 1), 5), adopt.Evaluate(Kernel(two, 0), 5), 1e-9);
+  // The second kernel gains 6 by adoption: the pairs 1-6 and 2-6 weigh w0 = 0.
+  IDs one{6};
+  ks.Adopt(*std::next(ks.GetKernelList().begin()), one, one.begin());
+  EXPECT_NEAR(merge.Evaluate(Kernel(ks, 0), Kernel(ks, 1)), 3.0 + 4 * m_u + 8 * m_c, 1e-9);
+}
+
+TEST_F(SDEvaluatorTest, WithoutAnUnlistedPairWeightScoresAreTheMissingEdgeFormulaBitForBit) {
+  AddEdge(0, 1, 2.0);
+  AddEdge(0, 2, 3.0);
+  CKernels<CSDTypeTags> ks(m_graph.get());
+  ks.Insert(CCluster(IDs{1, 2, 3, 4}));
+  ks.Insert(CCluster(IDs{0, 5}));
+  ASSERT_EQ(m_graph->m_analyzer.GetUnlistedPairWeight(), m_w0);
+  CSDAApproxCompleteWeight adopt(*m_graph);
+  CSDMApproxCompleteWeight merge(*m_graph);
+  EXPECT_EQ(adopt.Evaluate(Kernel(ks, 0), 0), (5.0 + 2 * m_w0) / 4 + m_c);
+  EXPECT_EQ(merge.Evaluate(Kernel(ks, 1), Kernel(ks, 0)), (5.0 + 6 * m_w0) + 8 * m_c);
 }
 
 // ---------------------------------------------------------------------------

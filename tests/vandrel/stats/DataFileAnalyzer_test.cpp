@@ -1,7 +1,8 @@
 // Data-file analyzers and the graph threshold analyzer: input errors, the
 // value-line estimate, element start positions, the model sample (replayed
-// from the generator), the similarity threshold for k values, and the
-// missing-edge weight against independently integrated probabilities.
+// from the generator), the similarity threshold for k values, the
+// missing-edge weight against independently integrated probabilities, and
+// the weight of pairs a similarity file does not list.
 #include "vandrel/stats/DataFileAnalyzer.h"
 
 #include <gtest/gtest.h>
@@ -477,6 +478,73 @@ TEST(ThDistribAnalyzer, ThresholdAboveEverySimulatedWeightKeepsTheStatistics) {
   EXPECT_EQ(copy.GetWeightTh(), above);
   EXPECT_EQ(copy.GetSimDistrib(), &model);
   EXPECT_EQ(copy.GetMissingEdgeWeight(), th.GetMissingEdgeWeight());
+}
+
+// ln Phi in long double: erfcl stays above 0 far beyond where the double
+// tail underflows.
+double LogCdfLong(double x, double mu, double s) {
+  const long double z = (static_cast<long double>(x) - mu) / s;
+  return static_cast<double>(std::log(0.5L * std::erfc(-z / std::sqrt(2.0L))));
+}
+
+struct UnlistedCase {
+  const char* name;
+  double muT, sT, muF, sF, smallest;
+  bool fallsBack;  // the tail ratio is not negative: the non-mates mean weight
+};
+
+// A pair a sparse file does not list weighs ln(P_T(s < smallest) /
+// P_F(s < smallest)), also where both tails underflow in double; a mates
+// tail that is heavier there would make it favour mates, so the non-mates'
+// mean weight takes its place.  L, the threshold and the statistics stay.
+TEST(ThDistribAnalyzer, UnlistedPairWeightIsTheLogRatioOfTheTailsBelowTheSmallestValue) {
+  const UnlistedCase cases[] = {
+      {"moderate tails", 0.8, 0.1, 0.2, 0.2, 0.4, false},
+      {"smallest value above both means", 0.8, 0.1, 0.2, 0.2, 0.9, false},
+      {"z = -9.99 on the mates side", 0.8, 0.01, 0.2, 0.2, 0.8 - 9.99 * 0.01, false},
+      {"z = -10.01 on the mates side", 0.8, 0.01, 0.2, 0.2, 0.8 - 10.01 * 0.01, false},
+      {"mates tail underflows in double (z = -87.5)", 0.85, 0.02, 0.0, 0.2, -0.9, false},
+      {"both tails underflow in double (z = -121, -40)", 0.85, 0.0145, 0.0, 0.0225, -0.9, false},
+      {"heavier mates tail", 0.5, 0.5, 0.3, 0.05, 0.1, true},
+  };
+  for (const UnlistedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    ResetFingerprintStateForTests();
+    simdata_test::WriteDistrib(dir / "m", 0.1, c.muT, c.sT, c.muF, c.sF);
+    vandrel::Srand(77);
+    CSimDistrib model(dir / "m");
+    CThDistribAnalyzer th;
+    th.Init(&model);
+    th.SetWeightTh(0.5);
+    const double L = th.GetMissingEdgeWeight();
+    const double m1 = th.GetWeightMean(1), s0 = th.GetWeightStd(0);
+    EXPECT_EQ(th.GetUnlistedPairWeight(), L);  // not set: the missing-edge weight
+
+    th.SetUnlistedPairWeight(c.smallest);
+    const double tails = LogCdfLong(c.smallest, c.muT, c.sT) - LogCdfLong(c.smallest, c.muF, c.sF);
+    ASSERT_TRUE(std::isfinite(tails));
+    ASSERT_EQ(tails >= 0.0, c.fallsBack) << tails;
+    const double u = th.GetUnlistedPairWeight();
+    if (c.fallsBack) {
+      EXPECT_EQ(u, model.GetWeightMean(1));
+      EXPECT_LT(u, 0.0);
+    } else {
+      EXPECT_NEAR(u, tails, 1e-6 * (1.0 + std::fabs(tails)));
+    }
+    EXPECT_EQ(th.GetMissingEdgeWeight(), L);
+    EXPECT_EQ(th.GetWeightTh(), 0.5);
+    EXPECT_EQ(th.GetWeightMean(1), m1);
+    EXPECT_EQ(th.GetWeightStd(0), s0);
+    // A copy carries it; binding a model again clears it.
+    CThDistribAnalyzer copy = th;
+    EXPECT_EQ(copy.GetUnlistedPairWeight(), u);
+    th.Init(&model);
+    EXPECT_EQ(th.GetUnlistedPairWeight(), th.GetMissingEdgeWeight());
+  }
+  CThDistribAnalyzer unbound;
+  EXPECT_EQ(ThrownMessage([&] { unbound.SetUnlistedPairWeight(0.0); }),
+            "CThDistribAnalyzer::SetUnlistedPairWeight - simDistrib was not set");
 }
 
 }  // namespace
