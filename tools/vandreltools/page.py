@@ -8,7 +8,8 @@ STYLE = """
 body { font-family: sans-serif; margin: 1.5em; color: #222; background: #fff; }
 h1 { font-size: 1.4em; } h2 { font-size: 1.15em; margin-top: 1.6em; border-bottom: 1px solid #ccc; }
 table { border-collapse: collapse; font-size: 0.9em; }
-td, th { border: 1px solid #ccc; padding: 2px 8px; text-align: right; }
+td, th { border: 1px solid #ccc; padding: 2px 8px; text-align: right; white-space: nowrap; }
+td.text { white-space: normal; }
 th { background: #f0f0f0; } td.text, th.text { text-align: left; }
 .profiles { display: flex; flex-wrap: wrap; gap: 8px; }
 figure { margin: 4px; } figcaption { font-size: 0.8em; color: #444; }
