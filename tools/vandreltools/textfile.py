@@ -1,26 +1,34 @@
-"""Opening text inputs: plain or gzip-compressed (by the .gz ending), UTF-8 with an optional BOM."""
+"""Opening text inputs: plain or gzip-compressed (by the .gz ending), UTF-8 with an optional BOM.
+
+Lines are decoded one at a time so that a decoding error is reported on its own line.
+"""
 import gzip
-import io
 import zlib
 
 from .errors import InputError
 
 
 def open_text(path):
-    """A text stream over the file; lines keep their ends (newline='') for the csv reader."""
+    """A binary stream over the file, decompressed when the name ends in .gz; read it with numbered_lines."""
     try:
-        raw = gzip.open(path, "rb") if str(path).endswith(".gz") else open(path, "rb")
+        return gzip.open(path, "rb") if str(path).endswith(".gz") else open(path, "rb")
     except OSError as e:
         raise InputError(path, 0, f"cannot be read ({e.strerror or e})") from None
-    return io.TextIOWrapper(raw, encoding="utf-8-sig", newline="")
 
 
 def numbered_lines(path, stream):
-    """Yields (line number, line) and turns read, decoding and gzip failures into an InputError."""
+    """Yields (line number, text line with its line end) and turns read, gzip and decoding failures
+    into an InputError."""
     number = 0
     try:
-        for line in stream:
+        for raw in stream:
             number += 1
-            yield number, line
-    except (OSError, EOFError, UnicodeDecodeError, zlib.error) as e:
+            try:
+                text = raw.decode("utf-8")
+            except UnicodeDecodeError as e:
+                raise InputError(path, number, f"cannot be read (not UTF-8 text: {e.reason})") from None
+            if number == 1 and text.startswith("\ufeff"):
+                text = text[1:]
+            yield number, text
+    except (OSError, EOFError, zlib.error) as e:
         raise InputError(path, number + 1, f"cannot be read ({e})") from None

@@ -136,7 +136,7 @@ class Model:
 
 def read_distrib(path):
     with open_text(path) as stream:
-        tokens = stream.read().split()
+        tokens = [t for _, line in numbered_lines(path, stream) for t in line.split()]
     try:
         if tokens[0] != "P_MATES" or tokens[2] != "NormDistrib" or tokens[7] != "NormDistrib":
             raise ValueError
