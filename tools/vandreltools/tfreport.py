@@ -40,7 +40,7 @@ def build_tf_report(pairs, source, threshold=None):
     finite = grid[np.isfinite(grid)]
     vmax = max(float(finite.max()) if finite.size else 1.0, 1.0)
     shown = np.where(np.isinf(grid), vmax, grid)
-    order = np.argsort(-np.nan_to_num(shown, nan=0.0).max(axis=1), kind="stable")
+    order = np.argsort(-np.nan_to_num(grid, nan=0.0).max(axis=1), kind="stable")  # p = 0 first
     title = "−log10 HG p-value per TF and target-set"
     if len(tfs) > MAX_HEATMAP_TFS:
         order = order[:MAX_HEATMAP_TFS]
