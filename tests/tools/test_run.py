@@ -181,3 +181,13 @@ def test_wrong_command_lines(tmp_path, tool, args, needle):
     (tmp_path / "m.tsv").write_text("id\ta\nr\t1\n")
     r = tool("vandrel-run", tmp_path / "m.tsv", "-o", tmp_path / "run", *args)
     assert r.status == 2 and needle in r.err
+
+
+def test_input_that_is_the_converted_file_itself_is_left_untouched(tmp_path, tool):
+    src = os.path.join(DATA, "e2e", "fp_small.orig")
+    own = tmp_path / "run.orig"
+    own.write_bytes(open(src, "rb").read())
+    r = tool("vandrel-run", own, "-o", tmp_path / "run")
+    assert r.status == 1 and "choose another -o PREFIX" in r.err
+    assert own.read_bytes() == open(src, "rb").read()
+    assert os.listdir(tmp_path) == ["run.orig"]

@@ -52,8 +52,9 @@ def main(argv=None):
             what = "rows"
             if not ids:
                 raise InputError(args.input, 0, "no row without missing values is left")
-        if os.path.samefile(args.input, prefix + (".sim" if similarity_data else ".orig")) \
-                if os.path.exists(prefix + (".sim" if similarity_data else ".orig")) else False:
+        target = prefix + (".sim" if similarity_data else ".orig")
+        if os.path.exists(target) and os.path.samefile(args.input, target):
+            # The converted input would replace the user's own file.
             raise InputError(args.input, 0, "the input is the file vandrel-run would write; choose another -o PREFIX")
     except InputError as e:
         print(f"{PROG}: {e}", file=sys.stderr)
