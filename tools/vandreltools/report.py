@@ -51,9 +51,10 @@ def load_run(params_path):
     common = dict(model=model, left_out=left_out, input_prefix=inp, output_prefix=out)
     if params.data_type == "FP":
         matrix = read_orig(inp + ".orig")
-        if len(matrix.ids) + len(matrix.dropped) != len(names) or matrix.dropped:
-            raise InputError(out + ".res.sol", 0,
-                             f"lists {len(names)} genes, the input {len(matrix.ids) + len(matrix.dropped)}")
+        if matrix.dropped:
+            raise InputError(inp + ".orig", 0, f"holds missing values (row {matrix.dropped[0]!r})")
+        if len(matrix.ids) != len(names):
+            raise InputError(out + ".res.sol", 0, f"lists {len(names)} genes, the input {len(matrix.ids)}")
         return RunData("FP", names, clusters, similarity=params.similarity, homogeneity=params.homogeneity,
                        samples=matrix.samples, values=matrix.values, **common)
     pairs = read_sim(inp + ".sim")
