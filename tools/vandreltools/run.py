@@ -64,15 +64,16 @@ def prepare_sd(prefix, pairs):
     return names, params_text("SD", prefix, prefix)
 
 
-def run_vandrel(params_path, out=sys.stdout):
-    """Runs vandrel on the parameters file; its progress lines pass through, its failure text is kept."""
+def run_vandrel(params_path):
+    """Runs vandrel on the parameters file; its progress lines pass through as they come, its failure
+    text is kept for the message."""
     env = dict(os.environ, VANDREL_VERBOSE="1")
     program = find_vandrel()
+    sys.stdout.flush()
     try:
-        proc = subprocess.run([program, params_path], stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        proc = subprocess.run([program, params_path], stderr=subprocess.PIPE, env=env)
     except OSError as e:
         raise RunFailed(f"cannot start vandrel ({program}): {e.strerror}") from None
-    out.write(proc.stdout.decode("utf-8", "replace"))
     if proc.returncode != 0:
         lines = [l for l in proc.stderr.decode("utf-8", "replace").splitlines() if l.strip()]
         reason = lines[-1] if lines else f"exit status {proc.returncode}"
