@@ -1,7 +1,6 @@
 """Input formats of vandrel-run: every format of one small matrix reads the same, missing values
 leave their rows out, and every defect names file, line and value."""
 import gzip
-import os
 
 import numpy as np
 import pytest

@@ -1,5 +1,4 @@
 """tfenrich-report on result files: the enriched pairs and the heatmap cells come from the file."""
-import math
 
 import pytest
 
