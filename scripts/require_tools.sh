@@ -15,7 +15,7 @@ require_tools() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
   else
-    echo "Missing build tools: ${missing[*]}" >&2
+    echo "Missing tools: ${missing[*]}" >&2
     echo "Install them with: sudo apt-get install ${missing[*]}" >&2
     exit 1
   fi

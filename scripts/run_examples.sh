@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds both programs and runs them on the bundled example data.
-# Results go to ./out/ (fp/, sd/ and tfenrich/); the inputs are copied there
-# first, so that the cache files vandrel writes beside its inputs stay out of
-# the examples folder.
+# Builds both programs, runs them on the bundled example data and writes the
+# HTML reports of the results.  Results go to ./out/ (fp/, sd/ and
+# tfenrich/); the inputs are copied there first, so that the cache files
+# vandrel writes beside its inputs stay out of the examples folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/require_tools.sh
-require_tools "command -v cmake:cmake" "command -v g++:g++" "command -v make:make"
+require_tools "command -v cmake:cmake" "command -v g++:g++" "command -v make:make" \
+  "test -x /usr/bin/python3:python3" "/usr/bin/python3 -c 'import numpy':python3-numpy" \
+  "/usr/bin/python3 -c 'import matplotlib':python3-matplotlib"
 
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_TESTS=OFF >/dev/null
@@ -26,6 +28,7 @@ summarize() {  # <solution file>: cluster sizes, largest first, and singletons
     }' "$1"
 }
 
+reports=()
 for kind in fp sd; do
   dir=out/$kind
   rm -rf "$dir" && mkdir -p "$dir"
@@ -34,9 +37,17 @@ for kind in fp sd; do
   (cd "$dir" && "$vandrel" params.txt)
   echo "  solution: $dir/genes.res.sol   analysis log: $dir/genes.anl"
   summarize "$dir/genes.res.sol"
+  /usr/bin/python3 tools/vandrel-report "$dir/params.txt" -o "$dir/genes.report.html" >/dev/null
+  reports+=("$dir/genes.report.html")
 done
 
 if [ -f examples/tfenrich/run.sh ]; then
   echo "== tfenrich on examples/tfenrich"
   bash examples/tfenrich/run.sh "$tfenrich" out/tfenrich
+  /usr/bin/python3 tools/tfenrich-report out/tfenrich/tfenrich_result.txt \
+    -o out/tfenrich/tfenrich_result.html >/dev/null
+  reports+=("out/tfenrich/tfenrich_result.html")
 fi
+
+echo "== Reports (open them in a web browser)"
+for r in "${reports[@]}"; do echo "  $(pwd)/$r"; done

@@ -6,7 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/require_tools.sh
-require_tools "command -v cmake:cmake" "command -v g++:g++" "command -v make:make" "test -f /usr/include/gtest/gtest.h:libgtest-dev"
+require_tools "command -v cmake:cmake" "command -v g++:g++" "command -v make:make" "test -f /usr/include/gtest/gtest.h:libgtest-dev" \
+  "test -x /usr/bin/python3:python3" "/usr/bin/python3 -c 'import numpy':python3-numpy" \
+  "/usr/bin/python3 -c 'import matplotlib':python3-matplotlib" "/usr/bin/python3 -c 'import pytest':python3-pytest" \
+  "test -x /usr/bin/chromium:chromium"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 if [ "${SANITIZE:-0}" = 1 ]; then

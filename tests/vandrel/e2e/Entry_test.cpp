@@ -88,6 +88,31 @@ TEST_F(EntryTest, NoArgumentDoesNothing) {
   EXPECT_TRUE(Files().empty());
 }
 
+// --help, -h and --version answer on standard output, touch no file and
+// exit with 0; a parameters file whose name merely starts with a dash is
+// still read as one.
+TEST_F(EntryTest, HelpAndVersionExitZeroWithoutTouchingFiles) {
+  for (const char* flag : {"--help", "-h"}) {
+    SCOPED_TRACE(flag);
+    const Outcome o = Run(flag);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.rfind("Usage: vandrel PARAMETERS_FILE\n", 0), 0u) << o.out;
+    EXPECT_EQ(o.err, "");
+  }
+  const Outcome v = Run("--version");
+  EXPECT_EQ(v.status, 0);
+  EXPECT_EQ(v.out.rfind("vandrel ", 0), 0u) << v.out;
+  EXPECT_NE(v.out.find_first_of("0123456789"), std::string::npos) << v.out;
+  EXPECT_EQ(v.out.back(), '\n');
+  EXPECT_EQ(v.err, "");
+  EXPECT_TRUE(Files().empty());
+
+  const Outcome p = Run("./--helpx");
+  EXPECT_EQ(p.status, 1);
+  EXPECT_EQ(p.out, "Initializing program parameters ..../--helpx\n");
+  EXPECT_EQ(p.err, kFailureLine);
+}
+
 TEST_F(EntryTest, MissingParametersFile) {
   const Outcome o = Run("params.txt");
   EXPECT_EQ(o.status, 1);

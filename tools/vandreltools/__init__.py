@@ -1,0 +1,1 @@
+"""Helper commands around vandrel and tfenrich: input conversion, runs and reports."""
