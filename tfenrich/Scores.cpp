@@ -271,7 +271,22 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
       ++draws;
     }
   }
+#ifdef TFENRICH_COUNT_DRAWS
+  DrawCounts& counts = drawCounts();
+  ++counts.pairs;
+  counts.subsets += draws;
+  counts.slots += static_cast<long long>(draws) * n;
+  if (draws == maxDraws && exceed < 10) {
+    ++counts.pairsAtLimit;
+    counts.slotsAtLimit += static_cast<long long>(draws) * n;
+  }
+#endif
   return static_cast<double>(exceed) / draws;
+}
+
+DrawCounts& drawCounts() {
+  static DrawCounts counts;
+  return counts;
 }
 
 void drawRandomSubset(int* permutation, int N, int n, bool initialise) {
