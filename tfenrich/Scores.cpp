@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <numeric>
@@ -338,6 +339,20 @@ constexpr double kDescentMargin = 10.0;
 // add the same log binomials in another order.
 constexpr double kBoundMargin = 1e-6;
 
+// The log of a term too small to change sum: with sum in [2^e, 2^(e+1))
+// (e read from its exponent bits; e = -1023 for subnormal sums), a term
+// below 2^(e-54) is below half a unit in the last place of the sum (2^(e-53),
+// at least 2^-1075), so adding it rounds back to the sum.  Terms above the
+// mode raise the sum far beyond its largest term; this bound follows the
+// sum, not the largest term.  The small margin covers the rounding of the
+// product and of exp.
+inline double negligibleBelowSum(double sum) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &sum, sizeof bits);
+  const int e = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+  return (e - 54) * 0.69314718055994530942 - 1e-6;
+}
+
 }  // namespace
 
 const double* LogChooseRows::row(int slot, int a, int top) {
@@ -444,7 +459,7 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
         }
         previous = L;
         sum += std::exp(d);
-        skipBelow = std::max(skipBelow, d - kNegligibleBelowLargest);
+        skipBelow = std::max({skipBelow, d - kNegligibleBelowLargest, negligibleBelowSum(sum)});
       }
     }
   }
