@@ -123,8 +123,8 @@ bool findEnrichedTFs(const NamedIdSet& tfs, const NamedIdSet& promoters,
   const DrawCounts& c = drawCounts();
   std::fprintf(stderr,
                "[draws] pairs %lld, at the limit %lld; subsets %lld; generator calls = swaps = "
-               "gathered scores %lld, of which at the limit %lld\n",
-               c.pairs, c.pairsAtLimit, c.subsets, c.slots, c.slotsAtLimit);
+               "gathered scores %lld, of which at the limit %lld; HG terms added %lld\n",
+               c.pairs, c.pairsAtLimit, c.subsets, c.slots, c.slotsAtLimit, c.hgTerms);
 #endif
   return result.close();
 }

@@ -458,6 +458,9 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
           continue;
         }
         previous = L;
+#ifdef TFENRICH_COUNT_DRAWS
+        ++drawCounts().hgTerms;
+#endif
         sum += std::exp(d);
         skipBelow = std::max({skipBelow, d - kNegligibleBelowLargest, negligibleBelowSum(sum)});
       }
