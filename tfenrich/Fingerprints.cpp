@@ -65,23 +65,22 @@ bool FingerprintMatrix::set(int row, int column, double score, int hits, int len
   return true;
 }
 
-bool FingerprintMatrix::setRows(int firstRow, int rowCount, int columns, const double* scores,
-                                const int* hits, const int* lengths) {
+bool FingerprintMatrix::setRows(int firstRow, int rowCount, int columns, const Cell* cells) {
   if (rowCount <= 0 || columns <= 0) return true;
   if (!inRange(firstRow, columns - 1) || !inRange(firstRow + rowCount - 1, columns - 1)) {
     return false;
   }
   for (int c = 0; c < columns; ++c) {
     for (int r = 0; r < rowCount; ++r) {
-      const std::size_t at = static_cast<std::size_t>(r) * columns + c;
+      const Cell& cell = cells[static_cast<std::size_t>(r) * columns + c];
       if (r == 0) {
         // The checks and the allocation of set(), once per column.
-        if (!set(firstRow + r, c, scores[at], hits[at], lengths[at])) return false;
+        if (!set(firstRow + r, c, cell.score, cell.hits, cell.length)) return false;
         continue;
       }
-      scores_[c][firstRow + r] = scores[at];
-      hits_[c][firstRow + r] = hits[at];
-      lengths_[c][firstRow + r] = lengths[at];
+      scores_[c][firstRow + r] = cell.score;
+      hits_[c][firstRow + r] = cell.hits;
+      lengths_[c][firstRow + r] = cell.length;
     }
   }
   return true;
@@ -291,24 +290,20 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
     return false;
   }
 
-  // Kept promoters' entries, a block of consecutive rows at a time.
-  constexpr int kBlockRows = 32;
+  // Kept promoters' entries, a block of consecutive rows at a time, in one
+  // allocation that is given back when reading ends.
+  constexpr int kBlockRows = 16;
   const int keptColumns = tfs.count();
-  const std::size_t blockSize = static_cast<std::size_t>(kBlockRows) * keptColumns;
-  std::vector<double> blockScores;
-  std::vector<int> blockHits, blockLengths;
+  std::vector<FingerprintMatrix::Cell> block;
   try {
-    blockScores.resize(blockSize);
-    blockHits.resize(blockSize);
-    blockLengths.resize(blockSize);
+    block.resize(static_cast<std::size_t>(kBlockRows) * keptColumns);
   } catch (const std::bad_alloc&) {
     err("ERROR: Failed to initialize fingerprints.\n");
     return false;
   }
   int blockFirst = 0, blockRows = 0;
   const auto flushBlock = [&]() {
-    const bool ok = matrix.setRows(blockFirst, blockRows, keptColumns, blockScores.data(),
-                                   blockHits.data(), blockLengths.data());
+    const bool ok = matrix.setRows(blockFirst, blockRows, keptColumns, block.data());
     blockFirst += blockRows;
     blockRows = 0;
     return ok;
@@ -347,9 +342,8 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
           if (column[t] < 0) continue;
           if (hits >= maxHits) hits = maxHits;
           if (row >= 0) {
-            blockScores[blockRow + column[t]] = fingerprintScore(hits, effectiveLength);
-            blockHits[blockRow + column[t]] = hits;
-            blockLengths[blockRow + column[t]] = effectiveLength;
+            block[blockRow + column[t]] = {fingerprintScore(hits, effectiveLength), hits,
+                                           effectiveLength};
           }
           continue;
         }
@@ -364,9 +358,8 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
       if (!countHits(hitList, t, name.c_str(), filter, hits)) return false;
       if (hits >= maxHits) hits = maxHits;
       if (row >= 0) {
-        blockScores[blockRow + column[t]] = fingerprintScore(hits, effectiveLength);
-        blockHits[blockRow + column[t]] = hits;
-        blockLengths[blockRow + column[t]] = effectiveLength;
+        block[blockRow + column[t]] = {fingerprintScore(hits, effectiveLength), hits,
+                                       effectiveLength};
       }
     }
     if (row >= 0 && ++blockRows == kBlockRows && !flushBlock()) return false;

@@ -44,13 +44,17 @@ class FingerprintMatrix {
   void release();
 
   bool set(int row, int column, double score, int hits, int length);
+  // One entry of a row as the reader collects it.
+  struct Cell {
+    double score;
+    int hits;
+    int length;
+  };
   // set() for rows firstRow .. firstRow + rowCount - 1 and columns
-  // 0 .. columns - 1 at once: entry (firstRow + r, c) comes from index
-  // r * columns + c of the three arrays (row-major, as the file lists
-  // them).  Writing a block of rows per column keeps a column's writes
-  // together.
-  bool setRows(int firstRow, int rowCount, int columns, const double* scores, const int* hits,
-               const int* lengths);
+  // 0 .. columns - 1 at once: entry (firstRow + r, c) is cells[r * columns
+  // + c] (row-major, as the file lists them).  Writing a block of rows per
+  // column keeps a column's writes together.
+  bool setRows(int firstRow, int rowCount, int columns, const Cell* cells);
 
   double score(int row, int column) const {
     return inRange(row, column) && !scores_[column].empty() ? scores_[column][row] : 0.0;

@@ -351,18 +351,15 @@ TEST(FingerprintMatrixTable, SetRowsEqualsSetOneByOne) {
   FingerprintMatrix block, single;
   ASSERT_TRUE(block.init(kCols, kRows));
   ASSERT_TRUE(single.init(kCols, kRows));
-  std::vector<double> scores(count * kCols);
-  std::vector<int> hits(count * kCols), lengths(count * kCols);
+  std::vector<FingerprintMatrix::Cell> cells(count * kCols);
   for (int r = 0; r < count; ++r) {
     for (int c = 0; c < kCols; ++c) {
-      const int at = r * kCols + c;
-      scores[at] = 0.5 * r + 0.125 * c;
-      hits[at] = (r * 3 + c) % 5;
-      lengths[at] = 100 * r + c;
-      ASSERT_TRUE(single.set(first + r, c, scores[at], hits[at], lengths[at]));
+      FingerprintMatrix::Cell& cell = cells[r * kCols + c];
+      cell = {0.5 * r + 0.125 * c, (r * 3 + c) % 5, 100 * r + c};
+      ASSERT_TRUE(single.set(first + r, c, cell.score, cell.hits, cell.length));
     }
   }
-  ASSERT_TRUE(block.setRows(first, count, kCols, scores.data(), hits.data(), lengths.data()));
+  ASSERT_TRUE(block.setRows(first, count, kCols, cells.data()));
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kCols; ++c) {
       EXPECT_EQ(block.score(r, c), single.score(r, c)) << r << "," << c;
@@ -370,8 +367,8 @@ TEST(FingerprintMatrixTable, SetRowsEqualsSetOneByOne) {
       EXPECT_EQ(block.length(r, c), single.length(r, c)) << r << "," << c;
     }
   }
-  EXPECT_FALSE(block.setRows(6, 4, kCols, scores.data(), hits.data(), lengths.data()));
-  EXPECT_FALSE(block.setRows(0, 1, kCols + 1, scores.data(), hits.data(), lengths.data()));
+  EXPECT_FALSE(block.setRows(6, 4, kCols, cells.data()));
+  EXPECT_FALSE(block.setRows(0, 1, kCols + 1, cells.data()));
 }
 
 // Columns must show exactly the cells set (zero elsewhere and past the last
