@@ -46,22 +46,33 @@ void FingerprintMatrix::release() {
 bool FingerprintMatrix::set(int row, int column, double score, int hits, int length) {
   if (!inRange(row, column)) return false;
   columnCache_.column = -1;
-  if (scores_[column].empty()) {
-    try {
-      scores_[column].resize(static_cast<std::size_t>(rows_));
-      hits_[column].resize(static_cast<std::size_t>(rows_));
-      lengths_[column].resize(static_cast<std::size_t>(rows_));
-    } catch (const std::bad_alloc&) {
-      std::vector<double>().swap(scores_[column]);
-      std::vector<int>().swap(hits_[column]);
-      std::vector<int>().swap(lengths_[column]);
-      err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
-      return false;
-    }
-  }
+  if (scores_[column].empty() && !allocateColumn(column, row)) return false;
   scores_[column][row] = score;
   hits_[column][row] = hits;
   lengths_[column][row] = length;
+  return true;
+}
+
+bool FingerprintMatrix::allocateColumn(int column, int row) {
+  try {
+    scores_[column].resize(static_cast<std::size_t>(rows_));
+    hits_[column].resize(static_cast<std::size_t>(rows_));
+    lengths_[column].resize(static_cast<std::size_t>(rows_));
+  } catch (const std::bad_alloc&) {
+    std::vector<double>().swap(scores_[column]);
+    std::vector<int>().swap(hits_[column]);
+    std::vector<int>().swap(lengths_[column]);
+    err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
+    return false;
+  }
+  return true;
+}
+
+bool FingerprintMatrix::allocateColumns(int columns, int row) {
+  if (columns > columns_ || rows_ <= 0) return false;
+  for (int c = 0; c < columns; ++c) {
+    if (scores_[c].empty() && !allocateColumn(c, row)) return false;
+  }
   return true;
 }
 
@@ -291,16 +302,21 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
   }
 
   // Kept promoters' entries, a block of consecutive rows at a time, in one
-  // allocation that is given back when reading ends.
+  // allocation made after the columns (when the first promoter is kept) and
+  // given back when reading ends.
   constexpr int kBlockRows = 16;
   const int keptColumns = tfs.count();
   std::vector<FingerprintMatrix::Cell> block;
-  try {
-    block.resize(static_cast<std::size_t>(kBlockRows) * keptColumns);
-  } catch (const std::bad_alloc&) {
-    err("ERROR: Failed to initialize fingerprints.\n");
-    return false;
-  }
+  const auto startBlock = [&](int row) {
+    if (!matrix.allocateColumns(keptColumns, row)) return false;
+    try {
+      block.resize(static_cast<std::size_t>(kBlockRows) * keptColumns);
+    } catch (const std::bad_alloc&) {
+      err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
+      return false;
+    }
+    return true;
+  };
   int blockFirst = 0, blockRows = 0;
   const auto flushBlock = [&]() {
     const bool ok = matrix.setRows(blockFirst, blockRows, keptColumns, block.data());
@@ -325,6 +341,7 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
         return false;
       }
       row = promoters.count() - 1;
+      if (row == 0 && keptColumns > 0 && !startBlock(row)) return false;
     }
     gene = GeneInfo{};
     if (!readGeneInfo(in, gene)) {

@@ -44,6 +44,9 @@ class FingerprintMatrix {
   void release();
 
   bool set(int row, int column, double score, int hits, int length);
+  // Allocates the storage of columns 0 .. columns - 1 as set() does for an
+  // entry of row `row` (which the message names on failure).
+  bool allocateColumns(int columns, int row);
   // One entry of a row as the reader collects it.
   struct Cell {
     double score;
@@ -76,6 +79,7 @@ class FingerprintMatrix {
   void setRowsUsed(int rowsUsed) { rowsUsed_ = rowsUsed; }
 
  private:
+  bool allocateColumn(int column, int row);
   bool inRange(int row, int column) const {
     return row >= 0 && row < rows_ && column >= 0 && column < columns_;
   }
