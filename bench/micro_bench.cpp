@@ -2,8 +2,10 @@
 // products summed in double (single pair, and many pairs side by side as in
 // the all-pairs similarity kernel: vector lanes, and the plain-code
 // fallback), the sort of a model's simulated weights, and
-// the text form of a similarity value.  Items per second = multiply-adds
-// (dot products) or values (sort, text).
+// the text form of a similarity value; for tfenrich, the empirical test's
+// draws against the plain loop of generator step, swap and gathered score.
+// Items per second = multiply-adds (dot products), values (sort, text) or
+// slots of random subsets (draws).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -11,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "tfenrich/Fingerprints.h"
+#include "tfenrich/Random.h"
+#include "tfenrich/Scores.h"
 #include "vandrel/data/NumberText.h"
 #include "vandrel/data/SimHandler.h"
 #include "vandrel/stats/SortDoubles.h"
@@ -128,6 +133,72 @@ void BM_SimValueText(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * w.size());
 }
 BENCHMARK(BM_SimValueText);
+
+// tfenrich's empirical test: 20,000 background promoters (the size of the
+// TF-large set), scores like those of its fingerprints (most promoters
+// without hits, about one in eight with one or two), subsets of state.range(0).
+constexpr int kPromoters = 20000;
+
+std::vector<double> PromoterScores() {
+  std::vector<double> scores(kPromoters);
+  std::uint32_t s = 77;
+  for (double& x : scores) {
+    s = s * 1103515245u + 12345u;
+    const int r = static_cast<int>((s >> 8) % 1000);
+    const int hits = r < 120 ? 1 + r % 2 : 0;
+    x = (hits + 0.05) / (300 + r + 0.5);
+  }
+  return scores;
+}
+
+// The floor of one slot: one generator step, the drawn position, the swap
+// and the gathered score added, one slot after the other.
+void BM_DrawTightLoop(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::vector<double> scores = PromoterScores();
+  std::vector<int> perm(kPromoters);
+  for (int i = 0; i < kPromoters; ++i) perm[i] = i;
+  std::uint32_t rng = 34;
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) {
+      rng = tfenrich::nextRandomState(rng);
+      const std::uint64_t r = static_cast<std::uint64_t>(tfenrich::randomOutput(rng));
+      const int j = i + static_cast<int>((r * static_cast<std::uint64_t>(kPromoters - i)) >> 15);
+      const int row = perm[j];
+      perm[j] = perm[i];
+      perm[i] = row;
+      sum += scores[row];
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_DrawTightLoop)->Arg(40)->Arg(250)->Arg(500);
+
+// The empirical test itself on a set of the top-scored promoters: no random
+// subset reaches it, so it draws all of its limit (2,000 subsets here).
+void BM_EmpiricalAtLimit(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  constexpr int kSubsets = 2000;
+  const std::vector<double> scores = PromoterScores();
+  tfenrich::FingerprintMatrix fp;
+  fp.init(1, kPromoters);
+  for (int r = 0; r < kPromoters; ++r) fp.set(r, 0, scores[r], 0, 1);
+  fp.setRowsUsed(kPromoters);
+  std::vector<int> members(kPromoters);
+  for (int r = 0; r < kPromoters; ++r) members[r] = r;
+  std::sort(members.begin(), members.end(), [&](int a, int b) { return scores[a] > scores[b]; });
+  members.resize(n);
+  tfenrich::EmpiricalScore emp(kSubsets);
+  tfenrich::seedRandom(34);
+  for (auto _ : state) {
+    const double p = emp.calcEmpiricalScore(fp, 0, members.data(), n);
+    benchmark::DoNotOptimize(p);
+  }
+  state.SetItemsProcessed(state.iterations() * kSubsets * n);
+}
+BENCHMARK(BM_EmpiricalAtLimit)->Arg(40)->Arg(250)->Arg(500);
 
 }  // namespace
 

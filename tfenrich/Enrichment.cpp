@@ -119,6 +119,13 @@ bool findEnrichedTFs(const NamedIdSet& tfs, const NamedIdSet& promoters,
       }
     }
   }
+#ifdef TFENRICH_COUNT_DRAWS
+  const DrawCounts& c = drawCounts();
+  std::fprintf(stderr,
+               "[draws] pairs %lld, at the limit %lld; subsets %lld; generator calls = swaps = "
+               "gathered scores %lld, of which at the limit %lld; HG terms added %lld\n",
+               c.pairs, c.pairsAtLimit, c.subsets, c.slots, c.slotsAtLimit, c.hgTerms);
+#endif
   return result.close();
 }
 

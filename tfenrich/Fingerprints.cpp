@@ -46,22 +46,54 @@ void FingerprintMatrix::release() {
 bool FingerprintMatrix::set(int row, int column, double score, int hits, int length) {
   if (!inRange(row, column)) return false;
   columnCache_.column = -1;
-  if (scores_[column].empty()) {
-    try {
-      scores_[column].resize(static_cast<std::size_t>(rows_));
-      hits_[column].resize(static_cast<std::size_t>(rows_));
-      lengths_[column].resize(static_cast<std::size_t>(rows_));
-    } catch (const std::bad_alloc&) {
-      std::vector<double>().swap(scores_[column]);
-      std::vector<int>().swap(hits_[column]);
-      std::vector<int>().swap(lengths_[column]);
-      err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
-      return false;
-    }
-  }
+  if (scores_[column].empty() && !allocateColumn(column, row)) return false;
   scores_[column][row] = score;
   hits_[column][row] = hits;
   lengths_[column][row] = length;
+  return true;
+}
+
+bool FingerprintMatrix::allocateColumn(int column, int row) {
+  try {
+    scores_[column].resize(static_cast<std::size_t>(rows_));
+    hits_[column].resize(static_cast<std::size_t>(rows_));
+    lengths_[column].resize(static_cast<std::size_t>(rows_));
+  } catch (const std::bad_alloc&) {
+    std::vector<double>().swap(scores_[column]);
+    std::vector<int>().swap(hits_[column]);
+    std::vector<int>().swap(lengths_[column]);
+    err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
+    return false;
+  }
+  return true;
+}
+
+bool FingerprintMatrix::allocateColumns(int columns, int row) {
+  if (columns > columns_ || rows_ <= 0) return false;
+  for (int c = 0; c < columns; ++c) {
+    if (scores_[c].empty() && !allocateColumn(c, row)) return false;
+  }
+  return true;
+}
+
+bool FingerprintMatrix::setRows(int firstRow, int rowCount, int columns, const Cell* cells) {
+  if (rowCount <= 0 || columns <= 0) return true;
+  if (!inRange(firstRow, columns - 1) || !inRange(firstRow + rowCount - 1, columns - 1)) {
+    return false;
+  }
+  for (int c = 0; c < columns; ++c) {
+    for (int r = 0; r < rowCount; ++r) {
+      const Cell& cell = cells[static_cast<std::size_t>(r) * columns + c];
+      if (r == 0) {
+        // The checks and the allocation of set(), once per column.
+        if (!set(firstRow + r, c, cell.score, cell.hits, cell.length)) return false;
+        continue;
+      }
+      scores_[c][firstRow + r] = cell.score;
+      hits_[c][firstRow + r] = cell.hits;
+      lengths_[c][firstRow + r] = cell.length;
+    }
+  }
   return true;
 }
 
@@ -163,6 +195,31 @@ bool countHits(const std::string& list, int t, const char* promoter, const HitFi
   return true;
 }
 
+// The common value word without a copy: the hit positions before the first
+// "/", the effective length after it.  False when the word is anything but
+// plain (no "/", a number that does not convert): the caller then reads it
+// the general way, which reports the fault.
+bool countHitsInPlace(const char* word, std::size_t length, bool counted, const HitFilter& filter,
+                      int& hits, int& effectiveLength) {
+  const char* const end = word + length;
+  const char* const slash = static_cast<const char*>(std::memchr(word, '/', length));
+  if (slash == nullptr || parseIntPrefix(slash + 1, end, effectiveLength) == nullptr) return false;
+  hits = 0;
+  if (!counted) return true;
+  if (slash - word == 1 && word[0] == '-') return true;
+  const char* p = word;
+  for (;;) {
+    if (p != slash && *p == ',') ++p;
+    int x = 0;
+    const char* const after = parseIntPrefix(p, slash, x);
+    if (after == nullptr) return false;
+    if (filter.accepts(x)) ++hits;
+    p = static_cast<const char*>(std::memchr(after, ',', static_cast<std::size_t>(slash - after)));
+    if (p == nullptr) break;
+  }
+  return true;
+}
+
 class FileCloser {
  public:
   explicit FileCloser(FILE* f) : f_(f) {}
@@ -244,6 +301,30 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
     return false;
   }
 
+  // Kept promoters' entries, a block of consecutive rows at a time, in one
+  // allocation made after the columns (when the first promoter is kept) and
+  // given back when reading ends.
+  constexpr int kBlockRows = 16;
+  const int keptColumns = tfs.count();
+  std::vector<FingerprintMatrix::Cell> block;
+  const auto startBlock = [&](int row) {
+    if (!matrix.allocateColumns(keptColumns, row)) return false;
+    try {
+      block.resize(static_cast<std::size_t>(kBlockRows) * keptColumns);
+    } catch (const std::bad_alloc&) {
+      err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
+      return false;
+    }
+    return true;
+  };
+  int blockFirst = 0, blockRows = 0;
+  const auto flushBlock = [&]() {
+    const bool ok = matrix.setRows(blockFirst, blockRows, keptColumns, block.data());
+    blockFirst += blockRows;
+    blockRows = 0;
+    return ok;
+  };
+
   std::string value, hitList;
   GeneInfo gene;
   for (int p = 0; p < promoterCount; ++p) {
@@ -260,6 +341,7 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
         return false;
       }
       row = promoters.count() - 1;
+      if (row == 0 && keptColumns > 0 && !startBlock(row)) return false;
     }
     gene = GeneInfo{};
     if (!readGeneInfo(in, gene)) {
@@ -267,24 +349,39 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
       return false;
     }
     const HitFilter filter(location, gene);
+    const std::size_t blockRow = static_cast<std::size_t>(blockRows) * keptColumns;
     for (int t = 0; t < tfCount; ++t) {
-      if (!in.word(value, kMaxValueWordLength) ||
+      int hits = 0, effectiveLength = 0;
+      const char* word = nullptr;
+      std::size_t wordLength = 0;
+      if (in.wordInBuffer(word, wordLength, kMaxValueWordLength)) {
+        if (countHitsInPlace(word, wordLength, column[t] >= 0, filter, hits, effectiveLength)) {
+          if (column[t] < 0) continue;
+          if (hits >= maxHits) hits = maxHits;
+          if (row >= 0) {
+            block[blockRow + column[t]] = {fingerprintScore(hits, effectiveLength), hits,
+                                           effectiveLength};
+          }
+          continue;
+        }
+        value.assign(word, wordLength);
+      } else if (!in.word(value, kMaxValueWordLength) ||
           value.size() > static_cast<std::size_t>(kMaxValueWordLength)) {
         err("ERROR: Can't read value #%d in fingerprint of %s in fp file.\n", t, name.c_str());
         return false;
       }
-      int hits = 0, effectiveLength = 0;
       if (!readEffectiveLength(value, t, name.c_str(), hitList, effectiveLength)) return false;
       if (column[t] < 0) continue;
       if (!countHits(hitList, t, name.c_str(), filter, hits)) return false;
       if (hits >= maxHits) hits = maxHits;
-      if (row >= 0 &&
-          !matrix.set(row, column[t], fingerprintScore(hits, effectiveLength), hits,
-                      effectiveLength)) {
-        return false;
+      if (row >= 0) {
+        block[blockRow + column[t]] = {fingerprintScore(hits, effectiveLength), hits,
+                                       effectiveLength};
       }
     }
+    if (row >= 0 && ++blockRows == kBlockRows && !flushBlock()) return false;
   }
+  if (!flushBlock()) return false;
   matrix.setRowsUsed(promoters.count());
   return true;
 }

@@ -44,6 +44,20 @@ class FingerprintMatrix {
   void release();
 
   bool set(int row, int column, double score, int hits, int length);
+  // Allocates the storage of columns 0 .. columns - 1 as set() does for an
+  // entry of row `row` (which the message names on failure).
+  bool allocateColumns(int columns, int row);
+  // One entry of a row as the reader collects it.
+  struct Cell {
+    double score;
+    int hits;
+    int length;
+  };
+  // set() for rows firstRow .. firstRow + rowCount - 1 and columns
+  // 0 .. columns - 1 at once: entry (firstRow + r, c) is cells[r * columns
+  // + c] (row-major, as the file lists them).  Writing a block of rows per
+  // column keeps a column's writes together.
+  bool setRows(int firstRow, int rowCount, int columns, const Cell* cells);
 
   double score(int row, int column) const {
     return inRange(row, column) && !scores_[column].empty() ? scores_[column][row] : 0.0;
@@ -65,6 +79,7 @@ class FingerprintMatrix {
   void setRowsUsed(int rowsUsed) { rowsUsed_ = rowsUsed; }
 
  private:
+  bool allocateColumn(int column, int row);
   bool inRange(int row, int column) const {
     return row >= 0 && row < rows_ && column >= 0 && column < columns_;
   }

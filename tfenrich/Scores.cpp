@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <numeric>
@@ -271,7 +272,22 @@ double EmpiricalScore::calcEmpiricalScore(const FingerprintMatrix& fp, int t, co
       ++draws;
     }
   }
+#ifdef TFENRICH_COUNT_DRAWS
+  DrawCounts& counts = drawCounts();
+  ++counts.pairs;
+  counts.subsets += draws;
+  counts.slots += static_cast<long long>(draws) * n;
+  if (draws == maxDraws && exceed < 10) {
+    ++counts.pairsAtLimit;
+    counts.slotsAtLimit += static_cast<long long>(draws) * n;
+  }
+#endif
   return static_cast<double>(exceed) / draws;
+}
+
+DrawCounts& drawCounts() {
+  static DrawCounts counts;
+  return counts;
 }
 
 void drawRandomSubset(int* permutation, int N, int n, bool initialise) {
@@ -322,6 +338,20 @@ constexpr double kDescentMargin = 10.0;
 // far below the limit: far more than the rounding of the bound's sums, which
 // add the same log binomials in another order.
 constexpr double kBoundMargin = 1e-6;
+
+// The log of a term too small to change sum: with sum in [2^e, 2^(e+1))
+// (e read from its exponent bits; e = -1023 for subnormal sums), a term
+// below 2^(e-54) is below half a unit in the last place of the sum (2^(e-53),
+// at least 2^-1075), so adding it rounds back to the sum.  Terms above the
+// mode raise the sum far beyond its largest term; this bound follows the
+// sum, not the largest term.  The small margin covers the rounding of the
+// product and of exp.
+inline double negligibleBelowSum(double sum) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &sum, sizeof bits);
+  const int e = static_cast<int>((bits >> 52) & 0x7FF) - 1023;
+  return (e - 54) * 0.69314718055994530942 - 1e-6;
+}
 
 }  // namespace
 
@@ -428,8 +458,11 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
           continue;
         }
         previous = L;
+#ifdef TFENRICH_COUNT_DRAWS
+        ++drawCounts().hgTerms;
+#endif
         sum += std::exp(d);
-        skipBelow = std::max(skipBelow, d - kNegligibleBelowLargest);
+        skipBelow = std::max({skipBelow, d - kNegligibleBelowLargest, negligibleBelowSum(sum)});
       }
     }
   }

@@ -111,6 +111,19 @@ class EmpiricalScore : public EnrichmentScore {
   std::vector<ScoredRow> scoredPermutation_;
 };
 
+// Work of the empirical test since the start of the run, and the HG terms
+// added, kept only by a counting build (TFENRICH_COUNT_DRAWS); each slot of
+// a subset is one generator call, one swap and one gathered score.
+struct DrawCounts {
+  long long pairs = 0;
+  long long pairsAtLimit = 0;  // pairs that drew all their subsets
+  long long subsets = 0;
+  long long slots = 0;
+  long long slotsAtLimit = 0;
+  long long hgTerms = 0;  // terms added by the HG sums (exp calls)
+};
+DrawCounts& drawCounts();
+
 // Natural log of the binomial coefficient C(n, k); exact sum of logs when k
 // or n - k is at most 20, Stirling's formula otherwise.
 double lchoose(int n, int k);

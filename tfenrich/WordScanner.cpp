@@ -56,6 +56,25 @@ bool WordScanner::word(std::string& out, std::size_t maxLength) {
   return any;
 }
 
+bool WordScanner::wordInBuffer(const char*& begin, std::size_t& length, std::size_t maxLength) {
+  skipSpace();
+  const char* const start = buffer_.data() + next_;
+  const char* const stop = buffer_.data() + end_;
+  const char* p = start;
+  while (p != stop) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (isSpace(c)) break;
+    if (c == '\0') return false;
+    ++p;
+  }
+  // A word that reaches the end of the block may go on in the next one.
+  if (p == stop || start == p || static_cast<std::size_t>(p - start) > maxLength) return false;
+  begin = start;
+  length = static_cast<std::size_t>(p - start);
+  next_ += length;
+  return true;
+}
+
 bool WordScanner::integer(int& out) {
   skipSpace();
   std::string text;
@@ -87,6 +106,27 @@ bool WordScanner::real(double& out) {
   if (end == text.c_str() || *end != '\0' || !std::isfinite(value)) return false;
   out = value;
   return true;
+}
+
+const char* parseIntPrefix(const char* text, const char* end, int& out) {
+  const char* p = text;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  if (p == end || *p < '0' || *p > '9') return nullptr;
+  // Magnitudes up to 2^31 are kept exactly; anything longer than ten digits
+  // (after leading zeros) does not fit.
+  long long value = 0;
+  for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > 2147483648LL) return nullptr;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return nullptr;
+  out = static_cast<int>(value);
+  return p;
 }
 
 bool parseLeadingInt(const char* text, int& out, const char** end) {

@@ -22,6 +22,12 @@ class WordScanner {
   // shows as a word longer than maxLength.  Names are handed on as C
   // strings, so the text kept ends at a NUL byte.
   bool word(std::string& out, std::size_t maxLength);
+  // Skips whitespace; when the next word lies wholly in the buffer, holds
+  // no NUL byte and is at most maxLength long, points begin at it, sets its
+  // length, consumes it and returns true.  Otherwise it consumes nothing
+  // and returns false, and word() reads it.  The text stays valid until
+  // the next call.
+  bool wordInBuffer(const char*& begin, std::size_t& length, std::size_t maxLength);
   // Skips whitespace and reads a decimal integer (optional sign).  False
   // when no digit follows or the value does not fit in 32 bits.
   bool integer(int& out);
@@ -50,6 +56,13 @@ class WordScanner {
   std::size_t next_ = 0;
   std::size_t end_ = 0;
 };
+
+// Parses a decimal integer (optional sign, then digits) at the start of
+// [text, end) as parseLeadingInt does, without its leading whitespace:
+// stops at the first character that is not a digit and returns the end of
+// the number, or nullptr when no digit follows the sign or the value does
+// not fit in 32 bits.
+const char* parseIntPrefix(const char* text, const char* end, int& out);
 
 // Parses a whole decimal integer at the start of text (after optional
 // whitespace and sign), as scanf's "%d" does: trailing characters are

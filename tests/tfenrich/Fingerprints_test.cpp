@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,6 +123,37 @@ TEST_F(FpFile, LongFileReadsEveryValue) {
       EXPECT_EQ(matrix.hits(r, t), (r * 7 + t * 3) % 6) << r << "," << t;
       EXPECT_EQ(matrix.length(r, t), 100 + r + t) << r << "," << t;
     }
+  }
+}
+
+// Value words of the shapes the in-place reader takes, and of those it
+// leaves to the general reader (a NUL byte), read as their text says:
+// hits before the first "/", the effective length right after it.
+TEST_F(FpFile, OddValueWordsReadAsTheirText) {
+  const struct {
+    std::string word;
+    int hits;
+    int length;
+  } cases[] = {
+      {"+5/10", 1, 10},       {"-5,7/10", 2, 10},  // signs; -5 lies within range and "all"
+      {"5x,7/10", 2, 10},     {",5,6/10", 2, 10},  // text after a number; one leading comma
+      {"5,6/10/20", 2, 10},   {"5/+10", 1, 10},    {"5/-3", 1, -3},
+      {"5/10abc", 1, 10},     {"-/0007", 0, 7},    {"5/2147483647", 1, 2147483647},
+      {"-2147483648/1", 0, 1},  // read, but outside the hit range
+      {std::string("5,6/12\0x", 8), 2, 12},  // the text ends at the NUL byte
+  };
+  std::vector<std::string> words;
+  for (const auto& c : cases) words.push_back(c.word);
+  std::vector<std::pair<std::string, std::string>> tfs_;
+  for (std::size_t t = 0; t < words.size(); ++t) tfs_.push_back({"T" + std::to_string(t), "h"});
+  tftest::Capture capture;
+  ASSERT_TRUE(read(fpText(tfs_, {{"P", words}})));
+  EXPECT_EQ(capture.err(), "");
+  for (std::size_t t = 0; t < words.size(); ++t) {
+    const auto& c = cases[t];
+    EXPECT_EQ(matrix.hits(0, t), c.hits) << t;
+    EXPECT_EQ(matrix.length(0, t), c.length) << t;
+    EXPECT_EQ(matrix.score(0, t), c.length > 0 ? (c.hits + 0.05) / (c.length + 0.5) : 0.0) << t;
   }
 }
 
@@ -254,6 +286,12 @@ TEST_F(FpFile, ReaderErrors) {
        "ERROR: Can't read hit location #1 of TF #0 in fingerprint of P in fp file.\n"},
       {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " /100\n",
        "ERROR: Can't read hit location #0 of TF #0 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " 7,2147483648/10\n",
+       "ERROR: Can't read hit location #1 of TF #0 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " 7/-2147483649\n",
+       "ERROR: Can't read effective length for TF #0 in fingerprint of P in fp file.\n"},
+      {"1 PWMs:\n A ; threshold: 1 ; species: h\n1 fingerprints:\nP " + g + " 7,-/10\n",
+       "ERROR: Can't read hit location #1 of TF #0 in fingerprint of P in fp file.\n"},
       // Words above the fixed limits are refused by the step that reads them.
       {"1 PWMs:\n " + std::string(201, 'T') + " ; threshold: 1 ; species: h\n",
        "ERROR: Bad TF id/threshold/species (#0: " + std::string(200, 'T') + ") in fp file.\n"},
@@ -304,6 +342,33 @@ TEST(FingerprintMatrixTable, EntriesReadZeroUntilSet) {
   EXPECT_EQ(m.hits(2, 0), 0);
   EXPECT_FALSE(m.set(4, 0, 1.0, 1, 1));
   EXPECT_FALSE(m.set(0, 3, 1.0, 1, 1));
+}
+
+// A block of rows written at once holds what set() one entry at a time
+// would hold; a block past the last row or column is refused.
+TEST(FingerprintMatrixTable, SetRowsEqualsSetOneByOne) {
+  const int kRows = 9, kCols = 4, first = 3, count = 5;
+  FingerprintMatrix block, single;
+  ASSERT_TRUE(block.init(kCols, kRows));
+  ASSERT_TRUE(single.init(kCols, kRows));
+  std::vector<FingerprintMatrix::Cell> cells(count * kCols);
+  for (int r = 0; r < count; ++r) {
+    for (int c = 0; c < kCols; ++c) {
+      FingerprintMatrix::Cell& cell = cells[r * kCols + c];
+      cell = {0.5 * r + 0.125 * c, (r * 3 + c) % 5, 100 * r + c};
+      ASSERT_TRUE(single.set(first + r, c, cell.score, cell.hits, cell.length));
+    }
+  }
+  ASSERT_TRUE(block.setRows(first, count, kCols, cells.data()));
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kCols; ++c) {
+      EXPECT_EQ(block.score(r, c), single.score(r, c)) << r << "," << c;
+      EXPECT_EQ(block.hits(r, c), single.hits(r, c)) << r << "," << c;
+      EXPECT_EQ(block.length(r, c), single.length(r, c)) << r << "," << c;
+    }
+  }
+  EXPECT_FALSE(block.setRows(6, 4, kCols, cells.data()));
+  EXPECT_FALSE(block.setRows(0, 1, kCols + 1, cells.data()));
 }
 
 // Columns must show exactly the cells set (zero elsewhere and past the last
@@ -389,6 +454,38 @@ TEST(ParseLeadingInt, AgreesWithStrtoll) {
       EXPECT_EQ(out, 12345) << t;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// parseIntPrefix, the in-place reader's number parser, agrees with
+// parseLeadingInt on every text without leading whitespace, and stops at
+// the end it is given.
+TEST(ParseIntPrefix, AgreesWithParseLeadingInt) {
+  const char* texts[] = {"0",           "7",           "-7",          "+7",
+                         "42,17",       "-13/500",     "000123x",     "-0",
+                         "2147483647",  "2147483648",  "-2147483648", "-2147483649",
+                         "99999999999999999999999", "-99999999999999999999999",
+                         "+",           "-",           "",            "x12",
+                         "00000000000000000000009", "4294967296", "12/34"};
+  for (const char* t : texts) {
+    int expected = 0, out = 12345;
+    const char* expectedEnd = nullptr;
+    const bool ok = tfenrich::parseLeadingInt(t, expected, &expectedEnd);
+    const char* end = tfenrich::parseIntPrefix(t, t + std::strlen(t), out);
+    ASSERT_EQ(end != nullptr, ok) << "'" << t << "'";
+    if (ok) {
+      EXPECT_EQ(out, expected) << t;
+      EXPECT_EQ(end, expectedEnd) << t;
+    }
+  }
+  const char text[] = "12345";
+  int out = 0;
+  EXPECT_EQ(tfenrich::parseIntPrefix(text, text + 3, out), text + 3);
+  EXPECT_EQ(out, 123);
+  EXPECT_EQ(tfenrich::parseIntPrefix(text, text, out), nullptr);
 }
 
 }  // namespace
