@@ -160,13 +160,33 @@ void CSimDistrib::SimulateWeights() {
     const auto* n0 = static_cast<const CNormDistrib*>(&mates);
     const auto* n1 = static_cast<const CNormDistrib*>(&nonMates);
     // Two normal components (the model's usual form): the same draws and
-    // log-ratios, with the generator and both densities inline.
-    vandrel::CRandCursor cursor;
-    auto next = [&cursor]() { return cursor.Next(); };
+    // log-ratios in two passes.  The first runs the generator and the polar
+    // method's accept test for all 2 x N values, without a branch on the
+    // test (a rejected pair is overwritten by the next one); the second does
+    // the logarithms, roots and densities, which then wait neither on the
+    // generator's chain of steps nor on mispredicted branches.  Value i of
+    // the sequence belongs to round i / 2, component i % 2.
+    const std::size_t total = 2 * static_cast<std::size_t>(kSimDrawsNum);
+    thread_local std::vector<double> us, ss;
+    us.resize(total);
+    ss.resize(total);
+    {
+      vandrel::CRandCursor cursor;
+      std::size_t k = 0;
+      while (k < total) {
+        const double u = CNormDistrib::PolarCoordinate(cursor.Next());
+        const double v = CNormDistrib::PolarCoordinate(cursor.Next());
+        const double s = u * u + v * v;
+        us[k] = u;
+        ss[k] = s;
+        k += s < 1.0 ? 1 : 0;
+      }
+    }
     const CNormDistrib* comps[2] = {n0, n1};
     for (int round = 0; round < kSimDrawsNum; ++round) {
       for (int c = 0; c < 2; ++c) {
-        const double x = comps[c]->DrawWith(next);
+        const std::size_t i = 2 * static_cast<std::size_t>(round) + c;
+        const double x = comps[c]->FromStdNormal(CNormDistrib::PolarValue(us[i], ss[i]));
         const double w = n0->LogPdfInline(x) - n1->LogPdfInline(x);
         m_simWeights[c].push_back(w);
         sums[c] += w;
