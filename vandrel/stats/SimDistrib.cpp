@@ -69,6 +69,8 @@ void CSimDistrib::CopyFrom(const CSimDistrib& other) {
     else
       m_distribs[i].reset();
     m_simWeights[i] = other.m_simWeights[i];
+    m_sorted[i] = other.m_sorted[i];
+    m_maxWeights[i] = other.m_maxWeights[i];
     m_weightStds[i] = other.m_weightStds[i];
     m_weightMeans[i] = other.m_weightMeans[i];
   }
@@ -207,9 +209,51 @@ void CSimDistrib::SimulateWeights() {
     const double mean = sums[c] * 0.00001;
     m_weightMeans[c] = mean;
     m_weightStds[c] = std::sqrt((sumsSq[c] - mean * mean * 100000.0) * 1.000010000100001e-5);
-    vandrel::SortDoubles(m_simWeights[c]);
+    const std::vector<double>& weights = m_simWeights[c];
+    m_maxWeights[c] = weights.empty() ? 0.0 : *std::max_element(weights.begin(), weights.end());
+    m_sorted[c] = false;
   }
   m_weightTh = (m_priorLogOdds + CalcLogRatio(x0) < 0) ? -m_weightMeans[0] : m_priorLogOdds;
+}
+
+const std::vector<double>& CSimDistrib::GetSimWeights(int index) const {
+  if (!m_sorted[index]) {
+    vandrel::SortDoubles(m_simWeights[index]);
+    m_sorted[index] = true;
+  }
+  return m_simWeights[index];
+}
+
+void CSimDistrib::ThresholdedSums(int index, double w, double replacement, double& sum,
+                                  double& sumSq) const {
+  sum = 0.0;
+  sumSq = 0.0;
+  auto add = [&sum, &sumSq](double v) {
+    sum += v;
+    sumSq += v * v;
+  };
+  if (!m_sorted[index]) {
+    // The weights above w, sorted apart.  A zero among them would leave the
+    // order of +0 and -0 to the sort, so that case sorts the whole table.
+    const std::vector<double>& weights = m_simWeights[index];
+    thread_local std::vector<double> above;
+    above.clear();
+    bool zero = false;
+    for (double x : weights) {
+      if (x > w) {
+        above.push_back(x);
+        zero = zero || x == 0.0;
+      }
+    }
+    // A large part is sorted as the whole table, which later calls reuse.
+    if (!zero && above.size() * 4 <= weights.size()) {
+      vandrel::SortDoubles(above);
+      for (std::size_t i = above.size(); i < weights.size(); ++i) add(replacement);
+      for (double x : above) add(x);
+      return;
+    }
+  }
+  for (double x : GetSimWeights(index)) add(x > w ? x : replacement);
 }
 
 void CSimDistrib::Save(const std::string& prefix, bool overwrite) const {

@@ -216,6 +216,51 @@ TEST(SimDistribWeights, WeightsAreTheSequentialDrawsBitForBit) {
   }
 }
 
+TEST(SimDistribWeights, ThresholdedSumsEqualTheWalkOverTheSortedTable) {
+  // Thresholds below every weight, inside each table, above most of it and
+  // above the largest, asked of fresh models (tables not sorted yet), in
+  // rising and falling order, and of a copy; each against the walk over the
+  // sorted table.
+  ScratchDir dir;
+  const std::string prefix = dir.WriteDistrib("sums", ModelText("0.02", "60", "8", "10", "4"));
+  vandrel::Srand(31);
+  const CSimDistrib reference(prefix);
+  auto walk = [&reference](int c, double w, double replacement, double& sum, double& sumSq) {
+    sum = 0.0;
+    sumSq = 0.0;
+    for (double x : reference.GetSimWeights(c)) {
+      const double v = x > w ? x : replacement;
+      sum += v;
+      sumSq += v * v;
+    }
+  };
+  for (int c = 0; c < 2; ++c) {
+    const std::vector<double>& sorted = reference.GetSimWeights(c);
+    EXPECT_EQ(reference.GetMaxSimWeight(c), sorted.back());
+    EXPECT_EQ(reference.GetSimWeightsNum(c), sorted.size());
+    const std::vector<double> thresholds = {sorted.front() - 1.0, sorted[1000], sorted[50000],
+                                            sorted[90000], sorted[99990], sorted.back() + 1.0,
+                                            sorted[99990], sorted[20]};
+    for (bool rising : {true, false}) {
+      vandrel::Srand(31);
+      const CSimDistrib fresh(prefix);
+      const CSimDistrib copy(fresh);
+      for (std::size_t t = 0; t < thresholds.size(); ++t) {
+        const double w = rising ? thresholds[t] : thresholds[thresholds.size() - 1 - t];
+        double want = 0.0, wantSq = 0.0, got = 0.0, gotSq = 0.0, copied = 0.0, copiedSq = 0.0;
+        walk(c, w, -0.75, want, wantSq);
+        fresh.ThresholdedSums(c, w, -0.75, got, gotSq);
+        copy.ThresholdedSums(c, w, -0.75, copied, copiedSq);
+        EXPECT_EQ(got, want) << "component " << c << " w " << w;
+        EXPECT_EQ(gotSq, wantSq) << "component " << c << " w " << w;
+        EXPECT_EQ(copied, want) << "component " << c << " w " << w;
+        EXPECT_EQ(copiedSq, wantSq) << "component " << c << " w " << w;
+      }
+      EXPECT_TRUE(fresh.GetSimWeights(c) == sorted);
+    }
+  }
+}
+
 TEST(SimDistribWeights, WeightThresholdFollowsTheLogOddsAtMatesMeanPlusHalfSd) {
   ScratchDir dir;
   // Prior log odds -3.12 plus a ratio of about 7 at 0.84375: the prior wins.
