@@ -66,6 +66,9 @@ class CNormDistrib : public CDistrib {
   double Draw() const override;
   double GetExp() const override { return m_exp; }
   double GetStd() const override { return m_std; }
+  // The evaluation parts of LogPdf: LogPdf(x) = -logNorm - (exp - x)^2 / twoVar.
+  double GetLogNorm() const { return m_logNorm; }
+  double GetTwoVar() const { return m_twoVar; }
 
   // Replaces mean and standard deviation and recomputes the evaluation parts.
   // On failure (std not positive) the object is left unchanged.

@@ -3,6 +3,7 @@
 // weight distributions (2 x 100000 draws and one O(n log n) sort each).
 #include "vandrel/stats/SimDistrib.h"
 
+#include <emmintrin.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -184,17 +185,39 @@ void CSimDistrib::SimulateWeights() {
         k += s < 1.0 ? 1 : 0;
       }
     }
-    const CNormDistrib* comps[2] = {n0, n1};
+    // One round per step, mates in the low lane and non-mates in the high
+    // one: the operations of PolarValue, FromStdNormal and LogPdfInline in
+    // their order, each of which rounds in a lane exactly as on its own, so
+    // the weights and the per-component sums are those of the one-by-one
+    // loop; only the logarithms are taken one by one.
+    const __m128d minusTwo = _mm_set1_pd(-2.0);
+    const __m128d mean = _mm_set_pd(n1->GetExp(), n0->GetExp());
+    const __m128d sd = _mm_set_pd(n1->GetStd(), n0->GetStd());
+    const __m128d exp0 = _mm_set1_pd(n0->GetExp()), exp1 = _mm_set1_pd(n1->GetExp());
+    const __m128d minusLogNorm0 = _mm_set1_pd(-n0->GetLogNorm());
+    const __m128d minusLogNorm1 = _mm_set1_pd(-n1->GetLogNorm());
+    const __m128d twoVar0 = _mm_set1_pd(n0->GetTwoVar()), twoVar1 = _mm_set1_pd(n1->GetTwoVar());
+    __m128d sum = _mm_setzero_pd(), sumSq = _mm_setzero_pd();
     for (int round = 0; round < kSimDrawsNum; ++round) {
-      for (int c = 0; c < 2; ++c) {
-        const std::size_t i = 2 * static_cast<std::size_t>(round) + c;
-        const double x = comps[c]->FromStdNormal(CNormDistrib::PolarValue(us[i], ss[i]));
-        const double w = n0->LogPdfInline(x) - n1->LogPdfInline(x);
-        m_simWeights[c].push_back(w);
-        sums[c] += w;
-        sumsSq[c] += w * w;
-      }
+      const std::size_t i = 2 * static_cast<std::size_t>(round);
+      const __m128d s = _mm_loadu_pd(&ss[i]);
+      const __m128d logs = _mm_set_pd(std::log(ss[i + 1]), std::log(ss[i]));
+      const __m128d g = _mm_mul_pd(_mm_loadu_pd(&us[i]), _mm_sqrt_pd(_mm_div_pd(_mm_mul_pd(minusTwo, logs), s)));
+      const __m128d x = _mm_add_pd(mean, _mm_mul_pd(sd, g));
+      const __m128d d0 = _mm_sub_pd(exp0, x);
+      const __m128d d1 = _mm_sub_pd(exp1, x);
+      const __m128d lp0 = _mm_sub_pd(minusLogNorm0, _mm_div_pd(_mm_mul_pd(d0, d0), twoVar0));
+      const __m128d lp1 = _mm_sub_pd(minusLogNorm1, _mm_div_pd(_mm_mul_pd(d1, d1), twoVar1));
+      const __m128d w = _mm_sub_pd(lp0, lp1);
+      sum = _mm_add_pd(sum, w);
+      sumSq = _mm_add_pd(sumSq, _mm_mul_pd(w, w));
+      double lanes[2];
+      _mm_storeu_pd(lanes, w);
+      m_simWeights[0].push_back(lanes[0]);
+      m_simWeights[1].push_back(lanes[1]);
     }
+    _mm_storeu_pd(sums, sum);
+    _mm_storeu_pd(sumsSq, sumSq);
   } else {
     for (int round = 0; round < kSimDrawsNum; ++round) {
       for (int c = 0; c < 2; ++c) {
