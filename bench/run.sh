@@ -74,6 +74,11 @@ gen() {  # <set>: writes the inputs of a set into $scratch/data/<set>/ once
     sd5k) python3 examples/generate.py sd "$d/genes" --genes 5000 --conditions 60 --groups 40 --keep-share 0.15
           cp examples/sd/params.txt "$d/" ;;
     tflarge) python3 bench/make_tf_large.py "$d" ;;
+    # sd50k: 50,000 elements in 2,000 groups of 25, scores around 60 inside a
+    # group and around 10 for 80 random partners per element (4.6 million
+    # value lines).
+    sd50k) python3 examples/generate.py sd "$d/genes" --genes 50000 --groups 2000 --partners 80
+          cp examples/sd/params.txt "$d/" ;;
     *) echo "unknown set $1" >&2; exit 2 ;;
   esac
   rm -f "$d/genes.truth"

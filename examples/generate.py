@@ -13,6 +13,7 @@ every machine and Python version.
     generate.py fp  PREFIX --genes 1000 --conditions 40 --groups 12
     generate.py sd  PREFIX --genes 400  --conditions 30 --groups 6
     generate.py sd  PREFIX --genes 5000 --conditions 60 --groups 40 --keep-share 0.15
+    generate.py sd  PREFIX --genes 50000 --groups 2000 --partners 80
 
 With --keep-share F the .sim file is sparse: it keeps every pair of genes of
 the same planted group and each other pair with probability F (drawn from a
@@ -20,7 +21,16 @@ separate generator, so the matrix is the same as without the option).
 With --unlisted N (sparse files only) N further genes are named in the file
 but appear on no value line; they are placed at random positions of the name
 list and have the planted group 0.
+
+With --partners K there is no expression matrix: the genes fall into
+--groups groups of equal size (no noise genes), shuffled over the name list,
+and the sparse .sim file holds every pair of the same group, with a score
+around 60 (normal, standard deviation 8), plus K random partners drawn for
+each gene from the other groups, with a score around 10 (standard deviation
+4): the shape of scores from sequence comparison.  A pair drawn twice is
+written once, so a gene has about 2K such partners.
 """
+from array import array
 import argparse
 import math
 
@@ -151,6 +161,49 @@ def write_sparse_sim(prefix, names, rows, truth, share, seed):
             f.write("".join(out))
 
 
+def write_partner_sim(prefix, genes, groups, partners, seed):
+    """Equal groups, all same-group pairs plus `partners` random others per gene."""
+    rng = Lcg(seed + 104729)
+    size = genes // groups
+    labels = [1 + k // size if k < size * groups else 1 + k % groups for k in range(genes)]
+    for i in range(genes - 1, 0, -1):
+        j = int(rng.uniform() * (i + 1))
+        labels[i], labels[j] = labels[j], labels[i]
+    members = {}
+    for pos, label in enumerate(labels):
+        members.setdefault(label, []).append(pos)
+    # Random partners, each pair filed under its smaller position.
+    later = [array("i") for _ in range(genes)]
+    for i in range(genes):
+        got = 0
+        while got < partners:
+            j = int(rng.uniform() * genes)
+            if j == i or labels[j] == labels[i]:
+                continue
+            a, b = (i, j) if i < j else (j, i)
+            later[a].append(b)
+            got += 1
+    names = ["G%05d" % pos for pos in range(genes)]
+    with open(prefix + ".sim", "w", newline="\n") as f:
+        f.write("NAMES:\n")
+        for name in names:
+            f.write(name + "\n")
+        f.write("VALUES:\n")
+        for i in range(genes):
+            same = [j for j in members[labels[i]] if j > i]
+            others = sorted(set(later[i]))
+            out = []
+            for j in sorted(same + others):
+                if labels[j] == labels[i]:
+                    v = 60.0 + 8.0 * rng.normal()
+                else:
+                    v = 10.0 + 4.0 * rng.normal()
+                out.append("%d\t%d\t%.2f\n" % (i, j, v))
+            f.write("".join(out))
+            later[i] = None
+    return names, labels
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("kind", choices=["fp", "sd"])
@@ -165,9 +218,20 @@ def main():
                    help="sd only: write same-group pairs plus this share of the others")
     p.add_argument("--unlisted", type=int, default=0,
                    help="sd sparse only: genes named in the file but on no value line")
+    p.add_argument("--partners", type=int, default=None,
+                   help="sd only: equal groups of scores, all same-group pairs plus this many "
+                        "random partners per gene")
     a = p.parse_args()
     if a.unlisted and (a.kind != "sd" or a.keep_share is None):
         p.error("--unlisted needs sd and --keep-share")
+    if a.partners is not None:
+        if a.kind != "sd" or a.keep_share is not None:
+            p.error("--partners goes with sd and without --keep-share")
+        if a.groups < 1 or a.genes < 2 * a.groups or a.partners >= a.genes - a.genes // a.groups:
+            p.error("--partners needs at least 2 genes per group and fewer partners than other genes")
+        names, labels = write_partner_sim(a.prefix, a.genes, a.groups, a.partners, a.seed)
+        write_truth(a.prefix, names, labels)
+        return
     names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
     if a.unlisted:
         names, rows, truth = add_unlisted(names, rows, truth, a.unlisted, a.seed)

@@ -8,6 +8,7 @@
 // similarity per kernel-held vertex plus one per kernel pair.
 #include "vandrel/engine/Evaluators.h"
 
+#include <algorithm>
 #include <new>
 
 #include "vandrel/data/Fingerprint.h"
@@ -106,17 +107,21 @@ void CApproxCompleteWeight<CSDTypeTags>::EdgesInto(
   }
 }
 
+double CApproxCompleteWeight<CSDTypeTags>::CompleteWeight(double sum, unsigned long long count,
+                                                          long long pairs,
+                                                          long long insertedPairs) const {
+  const long long listed = static_cast<long long>(count);
+  return WithMissingPairs(sum, pairs - listed, insertedPairs - listed);
+}
+
 double CApproxCompleteWeight<CSDTypeTags>::ElementKernelWeight(
     unsigned int id, const CIDHash<bool>& memberSet,
     unsigned int kernelSize) const {
   double s = 0.0;
   unsigned long long e = 0;
   EdgesInto(id, memberSet, s, e);
-  const long long missing =
-      static_cast<long long>(kernelSize) - static_cast<long long>(e);
-  const long long unlisted =
-      static_cast<long long>(memberSet.Size()) - static_cast<long long>(e);
-  return WithMissingPairs(s, missing, unlisted);
+  return CompleteWeight(s, e, static_cast<long long>(kernelSize),
+                        static_cast<long long>(memberSet.Size()));
 }
 
 double CApproxCompleteWeight<CSDTypeTags>::WithMissingPairs(double sum, long long missing,
@@ -139,11 +144,89 @@ double CApproxCompleteWeight<CSDTypeTags>::KernelKernelWeight(
   }
   const long long pairs = static_cast<long long>(members1.size()) *
                           static_cast<long long>(kernelSize2);
-  const long long missing = pairs - static_cast<long long>(e);
-  const long long unlisted = static_cast<long long>(members1.size()) *
-                                 static_cast<long long>(memberSet2.Size()) -
-                             static_cast<long long>(e);
-  return WithMissingPairs(s, missing, unlisted);
+  const long long insertedPairs = static_cast<long long>(members1.size()) *
+                                  static_cast<long long>(memberSet2.Size());
+  return CompleteWeight(s, e, pairs, insertedPairs);
+}
+
+// Batch walks.  Every column gets a stamp mark under its kernel index, so
+// that an edge's other endpoint finds its column through the kernel set's
+// member-set owner table: one table look-up per edge instead of one hash
+// look-up per edge and kernel.
+
+void CApproxCompleteWeight<CSDTypeTags>::MapColumns(
+    const CKernels<CSDTypeTags>& set, const std::vector<CKernels<CSDTypeTags>::CElement*>& columns,
+    std::size_t begin) const {
+  ++m_batchStamp;
+  const std::size_t count = columns.size() - begin;
+  std::size_t indices = set.GetNextIndex();
+  for (std::size_t q = begin; q < columns.size(); ++q)
+    indices = std::max<std::size_t>(indices, std::size_t{columns[q]->m_index} + 1);
+  if (m_columnOf.size() < indices) {
+    m_columnOf.resize(indices, 0);
+    m_columnMark.resize(indices, 0);
+  }
+  for (std::size_t q = begin; q < columns.size(); ++q) {
+    const unsigned int k = columns[q]->m_index;
+    m_columnOf[k] = static_cast<unsigned int>(q - begin);
+    m_columnMark[k] = m_batchStamp;
+  }
+  m_sums.assign(count, 0.0);
+  m_counts.assign(count, 0);
+}
+
+void CApproxCompleteWeight<CSDTypeTags>::WalkEdges(const CKernels<CSDTypeTags>& set,
+                                                   unsigned int id, bool toMember) const {
+  const CVertex* v = m_graph->GetVByIndex(m_graph->ID2Index(id));
+  const std::uint64_t stamp = m_batchStamp;
+  const std::size_t marks = m_columnMark.size();
+  auto add = [&](unsigned int other, double w) {
+    const unsigned int k = set.MemberSetOwner(other);
+    if (k >= marks || m_columnMark[k] != stamp) return;
+    const unsigned int r = m_columnOf[k];
+    ++m_counts[r];
+    if (!toMember) {
+      m_sums[r] += w;
+      return;
+    }
+    if (!m_isTouched[r]) {
+      m_isTouched[r] = 1;
+      m_touched.push_back(r);
+    }
+    m_memberSums[r] += w;
+  };
+  // The order of EdgesInto: larger-id neighbours first, then smaller.
+  for (const CEdge* e : v->m_edges[0]) add(e->m_v2->m_id, e->m_weight);
+  for (const CEdge* e : v->m_edges[1]) add(e->m_v1->m_id, e->m_weight);
+}
+
+void CApproxCompleteWeight<CSDTypeTags>::ElementKernelSums(
+    const CKernels<CSDTypeTags>& set, unsigned int id,
+    const std::vector<CKernels<CSDTypeTags>::CElement*>& columns, std::size_t begin) const {
+  MapColumns(set, columns, begin);
+  WalkEdges(set, id, false);
+}
+
+void CApproxCompleteWeight<CSDTypeTags>::KernelKernelSums(
+    const CKernels<CSDTypeTags>& set, const std::list<unsigned int>& members,
+    const std::vector<CKernels<CSDTypeTags>::CElement*>& columns, std::size_t begin) const {
+  MapColumns(set, columns, begin);
+  const std::size_t count = columns.size() - begin;
+  m_memberSums.assign(count, 0.0);
+  m_isTouched.assign(count, 0);
+  m_touched.clear();
+  for (unsigned int id : members) {
+    WalkEdges(set, id, true);
+    // KernelKernelWeight adds every member's sum to the total; a member
+    // without edges into a kernel adds +0.0, which leaves the total's bits
+    // as they are (the total is never -0.0), so only touched columns add.
+    for (unsigned int r : m_touched) {
+      m_sums[r] += m_memberSums[r];
+      m_memberSums[r] = 0.0;
+      m_isTouched[r] = 0;
+    }
+    m_touched.clear();
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -161,11 +244,30 @@ CSDAApproxCompleteWeight::CSDAApproxCompleteWeight(
     : CApproxCompleteWeight<CSDTypeTags>(graph),
       m_offset(-ModelWeightThreshold()) {}
 
+double CSDAApproxCompleteWeight::Score(double w, unsigned int size) const {
+  return w / static_cast<double>(size) - m_offset;
+}
+
 double CSDAApproxCompleteWeight::Evaluate(const Kernel& kernel,
                                           unsigned int id) const {
   const unsigned int size = kernel.m_cluster.m_size;
-  const double w = ElementKernelWeight(id, kernel.m_memberSet, size);
-  return w / static_cast<double>(size) - m_offset;
+  return Score(ElementKernelWeight(id, kernel.m_memberSet, size), size);
+}
+
+void CSDAApproxCompleteWeight::EvaluateAll(const Kernels& set, const std::vector<Kernel*>& columns,
+                                           unsigned int id, double* out) const {
+  if (columns.empty()) return;
+  if (!set.MemberSetOwnersKnown()) {
+    CAdoptEvaluator<CSDTypeTags>::EvaluateAll(set, columns, id, out);
+    return;
+  }
+  ElementKernelSums(set, id, columns, 0);
+  for (std::size_t r = 0; r < columns.size(); ++r) {
+    const unsigned int size = columns[r]->m_cluster.m_size;
+    const long long inserted = static_cast<long long>(columns[r]->m_memberSet.Size());
+    out[r] = Score(CompleteWeight(m_sums[r], m_counts[r], static_cast<long long>(size), inserted),
+                   size);
+  }
 }
 
 double CSDAApproxCompleteWeight::ResolveThreshold(const Kernels&,
@@ -200,13 +302,37 @@ CSDMApproxCompleteWeight::CSDMApproxCompleteWeight(
     : CApproxCompleteWeight<CSDTypeTags>(graph),
       m_offset(-ModelWeightThreshold()) {}
 
+double CSDMApproxCompleteWeight::Score(double w, unsigned int size1, unsigned int size2) const {
+  return w - PairCount(size1, size2) * m_offset;
+}
+
 double CSDMApproxCompleteWeight::Evaluate(const Kernel& kernel1,
                                           const Kernel& kernel2) const {
   const double w =
       KernelKernelWeight(kernel1.m_cluster.m_members, kernel2.m_memberSet,
                          kernel2.m_cluster.m_size);
-  return w - PairCount(kernel1.m_cluster.m_size, kernel2.m_cluster.m_size) *
-                 m_offset;
+  return Score(w, kernel1.m_cluster.m_size, kernel2.m_cluster.m_size);
+}
+
+void CSDMApproxCompleteWeight::EvaluateRow(const Kernels& set, const Kernel& first,
+                                           const std::vector<Kernel*>& columns, std::size_t begin,
+                                           double* out) const {
+  if (begin >= columns.size()) return;
+  if (!set.MemberSetOwnersKnown()) {
+    CMergeEvaluator<CSDTypeTags>::EvaluateRow(set, first, columns, begin, out);
+    return;
+  }
+  const std::list<unsigned int>& members = first.m_cluster.m_members;
+  KernelKernelSums(set, members, columns, begin);
+  const long long size1 = static_cast<long long>(members.size());
+  for (std::size_t q = begin; q < columns.size(); ++q) {
+    const std::size_t r = q - begin;
+    const unsigned int size2 = columns[q]->m_cluster.m_size;
+    const long long inserted = size1 * static_cast<long long>(columns[q]->m_memberSet.Size());
+    const double w =
+        CompleteWeight(m_sums[r], m_counts[r], size1 * static_cast<long long>(size2), inserted);
+    out[r] = Score(w, first.m_cluster.m_size, size2);
+  }
 }
 
 double CSDMApproxCompleteWeight::ResolveThreshold(const Kernels&,
@@ -279,8 +405,8 @@ double CFPAEvalMeanSim::Evaluate(const Kernel& kernel, unsigned int id) const {
   return kernel.m_cluster.GetCentroid().Similarity(FingerprintOf(id));
 }
 
-void CFPAEvalMeanSim::EvaluateAll(const std::vector<Kernel*>& kernels, unsigned int id,
-                                  double* out) const {
+void CFPAEvalMeanSim::EvaluateAll(const Kernels&, const std::vector<Kernel*>& kernels,
+                                  unsigned int id, double* out) const {
   const CSimilarityHandler* handler = CNormFP::GetSimilarityHandler();
   if (handler == nullptr) throw "CNormFP::Similarity - similarity handler is not set";
   const CNormFP& fp = FingerprintOf(id);

@@ -19,6 +19,7 @@
 //
 // CFPCalcExactCompleteWeight computes exact weight sums from fingerprints for
 // the fingerprint minimum cut.
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <vector>
@@ -42,12 +43,17 @@ class CAdoptEvaluator {
   using Kernel = typename CKernels<T>::CElement;
   virtual ~CAdoptEvaluator() = default;
   virtual double Evaluate(const Kernel& kernel, unsigned int id) const = 0;
-  // out[k] = Evaluate(*kernels[k], id) for every k, bit for bit; evaluators
-  // that can score many kernels at once override it.
-  virtual void EvaluateAll(const std::vector<Kernel*>& kernels, unsigned int id,
-                           double* out) const {
-    for (std::size_t k = 0; k < kernels.size(); ++k) out[k] = Evaluate(*kernels[k], id);
+  // out[k] = Evaluate(*columns[k], id) for every k, bit for bit, where the
+  // columns are kernels of `set`; evaluators that can score many kernels at
+  // once override it.
+  virtual void EvaluateAll(const Kernels& set, const std::vector<Kernel*>& columns,
+                           unsigned int id, double* out) const {
+    (void)set;
+    for (std::size_t k = 0; k < columns.size(); ++k) out[k] = Evaluate(*columns[k], id);
   }
+  // True when EvaluateAll costs about as much as a few single scores (so
+  // that re-scoring many changed kernels one by one is the slower way).
+  virtual bool BatchIsCheap() const { return false; }
   virtual double ResolveThreshold(const Kernels& kernels,
                                   double value) const = 0;
 };
@@ -71,6 +77,15 @@ class CMergeEvaluator {
   virtual ~CMergeEvaluator() = default;
   virtual double Evaluate(const Kernel& kernel1,
                           const Kernel& kernel2) const = 0;
+  // out[q - begin] = Evaluate(first, *columns[q]) for q = begin .. end of
+  // columns, bit for bit, where first and the columns are kernels of `set`;
+  // evaluators that can score many pairs at once override it.
+  virtual void EvaluateRow(const Kernels& set, const Kernel& first,
+                           const std::vector<Kernel*>& columns, std::size_t begin,
+                           double* out) const {
+    (void)set;
+    for (std::size_t q = begin; q < columns.size(); ++q) out[q - begin] = Evaluate(first, *columns[q]);
+  }
   virtual double ResolveThreshold(const Kernels& kernels,
                                   double value) const = 0;
 };
@@ -136,12 +151,51 @@ class CApproxCompleteWeight<CSDTypeTags> : public CEvalUseGraph<CSDTypeTags> {
                             const CIDHash<bool>& memberSet2,
                             unsigned int kernelSize2) const;
 
+  // The same weights against many kernels at once, in one walk of the
+  // edges: sums[r] and counts[r] become the S and e of ElementKernelWeight
+  // (for the element `id`) or of KernelKernelWeight (for the members of
+  // `members`) against the member set of columns[begin + r], r = 0 ..
+  // columns.size() - begin - 1.  Each kernel's S takes its edge weights in
+  // the order of the single-kernel walk, so the sums are the same bits.
+  // Requires set.MemberSetOwnersKnown() and the columns to be kernels of
+  // `set`.  Cost: the edges walked plus O(columns).
+  void ElementKernelSums(const CKernels<CSDTypeTags>& set, unsigned int id,
+                         const std::vector<CKernels<CSDTypeTags>::CElement*>& columns,
+                         std::size_t begin) const;
+  void KernelKernelSums(const CKernels<CSDTypeTags>& set, const std::list<unsigned int>& members,
+                        const std::vector<CKernels<CSDTypeTags>::CElement*>& columns,
+                        std::size_t begin) const;
+  // W from S, e, the number of pairs and the number of pairs to inserted
+  // members: S + (pairs - e) * w0 + (insertedPairs - e) * (u - w0).
+  double CompleteWeight(double sum, unsigned long long count, long long pairs,
+                        long long insertedPairs) const;
+
+ protected:
+  // Results of the batch walks (one entry per scored column), reused.
+  mutable std::vector<double> m_sums;
+  mutable std::vector<unsigned long long> m_counts;
+
  private:
   // sum + missing * w0 + unlisted * (u - w0).
   double WithMissingPairs(double sum, long long missing, long long unlisted) const;
   // Adds the weights and the count of id's edges into memberSet.
   void EdgesInto(unsigned int id, const CIDHash<bool>& memberSet, double& sum,
                  unsigned long long& count) const;
+  // Maps the kernel indices of columns[begin..] to their positions.
+  void MapColumns(const CKernels<CSDTypeTags>& set,
+                  const std::vector<CKernels<CSDTypeTags>::CElement*>& columns,
+                  std::size_t begin) const;
+  // Adds the weights of the edges of `id` into the mapped columns: into
+  // m_memberSums (listing each column touched first in m_touched), or
+  // straight into m_sums when toMember is false.
+  void WalkEdges(const CKernels<CSDTypeTags>& set, unsigned int id, bool toMember) const;
+
+  mutable std::vector<unsigned int> m_columnOf;      // kernel index -> column
+  mutable std::vector<std::uint64_t> m_columnMark;   // kernel index -> batch stamp
+  mutable std::uint64_t m_batchStamp = 0;
+  mutable std::vector<double> m_memberSums;
+  mutable std::vector<char> m_isTouched;
+  mutable std::vector<unsigned int> m_touched;
 };
 
 // ----------------------------------------------------------------------------
@@ -153,9 +207,14 @@ class CSDAApproxCompleteWeight : public CApproxCompleteWeight<CSDTypeTags>,
   explicit CSDAApproxCompleteWeight(const CSimilarityGraph& graph);
   // W(x, K) / |K| - m_offset
   double Evaluate(const Kernel& kernel, unsigned int id) const override;
+  // Every kernel in one walk of the element's edges.
+  void EvaluateAll(const Kernels& set, const std::vector<Kernel*>& columns, unsigned int id,
+                   double* out) const override;
+  bool BatchIsCheap() const override { return true; }
   double ResolveThreshold(const Kernels& kernels, double value) const override;
 
  private:
+  double Score(double w, unsigned int size) const;
   double m_offset;  // -c
 };
 
@@ -178,9 +237,13 @@ class CSDMApproxCompleteWeight : public CApproxCompleteWeight<CSDTypeTags>,
   explicit CSDMApproxCompleteWeight(const CSimilarityGraph& graph);
   // W(K1, K2) - |K1| * |K2| * m_offset
   double Evaluate(const Kernel& kernel1, const Kernel& kernel2) const override;
+  // Every later kernel in one walk of the first kernel's members' edges.
+  void EvaluateRow(const Kernels& set, const Kernel& first, const std::vector<Kernel*>& columns,
+                   std::size_t begin, double* out) const override;
   double ResolveThreshold(const Kernels& kernels, double value) const override;
 
  private:
+  double Score(double w, unsigned int size1, unsigned int size2) const;
   double m_offset;  // -c
 };
 
@@ -208,7 +271,7 @@ class CFPAEvalMeanSim : public CFPEvalMeanSim,
   explicit CFPAEvalMeanSim(const CFPGraph& graph);
   double Evaluate(const Kernel& kernel, unsigned int id) const override;
   // The element against every centroid in one batch of similarities.
-  void EvaluateAll(const std::vector<Kernel*>& kernels, unsigned int id,
+  void EvaluateAll(const Kernels& set, const std::vector<Kernel*>& columns, unsigned int id,
                    double* out) const override;
   double ResolveThreshold(const Kernels& kernels, double value) const override;
 

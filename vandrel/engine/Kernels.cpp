@@ -40,7 +40,9 @@ CKernels<T>::CKernels(const CKernels& other)
       m_elementKernel(other.m_elementKernel),
       m_nextIndex(other.m_nextIndex),
       m_changeCounter(other.m_changeCounter),
-      m_structureStamp(other.m_structureStamp) {
+      m_structureStamp(other.m_structureStamp),
+      m_setOwner(other.m_setOwner),
+      m_ownersKnown(other.m_ownersKnown) {
   RebuildPositions();
 }
 
@@ -56,6 +58,8 @@ CKernels<T>& CKernels<T>::operator=(const CKernels& other) {
     // container's earlier state can look current.
     m_changeCounter = std::max(m_changeCounter, other.m_changeCounter) + 1;
     m_structureStamp = std::max(m_structureStamp, other.m_structureStamp) + 1;
+    m_setOwner = other.m_setOwner;
+    m_ownersKnown = other.m_ownersKnown;
     RebuildPositions();
   }
   return *this;
@@ -95,12 +99,46 @@ void CKernels<T>::Insert(const Cluster& cluster) {
     throw;
   }
   m_kernelList.emplace_back(m_nextIndex, cluster);
+  RecordMemberSetOwner(cluster);
   m_position.push_back(std::prev(m_kernelList.end()));
   m_live.push_back(true);
   Touch(m_kernelList.back());
   ++m_structureStamp;
   ++m_kernelsNum;
   ++m_nextIndex;
+}
+
+namespace {
+// Largest id the member-set owner table is kept for: a table by id costs
+// 4 bytes per id up to the largest one, so ids far beyond the number of
+// vertices (never the case in a run, where ids are input positions) make
+// the callers score kernel by kernel instead.
+std::size_t OwnerTableLimit(std::size_t vertices) { return 64 * vertices + 65536; }
+}  // namespace
+
+template <class T>
+void CKernels<T>::RecordMemberSetOwner(const Cluster& cluster) {
+  if (!m_ownersKnown) return;
+  const std::size_t vertices = m_graph ? static_cast<std::size_t>(m_graph->GetVerticesNum()) : 0;
+  for (unsigned int id : cluster.GetMembers()) {
+    if (id >= m_setOwner.size()) {
+      if (id >= OwnerTableLimit(vertices)) {
+        m_ownersKnown = false;
+        m_setOwner.clear();
+        m_setOwner.shrink_to_fit();
+        return;
+      }
+      m_setOwner.resize(static_cast<std::size_t>(id) + 1, kNoKernel);
+    }
+    const unsigned int owner = m_setOwner[id];
+    if (owner != kNoKernel && owner != m_nextIndex && owner < m_live.size() && m_live[owner]) {
+      m_ownersKnown = false;  // a second live member set holds this id
+      m_setOwner.clear();
+      m_setOwner.shrink_to_fit();
+      return;
+    }
+    m_setOwner[id] = m_nextIndex;
+  }
 }
 
 template <class T>
@@ -180,6 +218,8 @@ void CKernels<T>::Clear() {
   m_elementKernel.assign(m_elementKernel.size(), kNoKernel);
   m_position.assign(m_nextIndex, m_kernelList.end());
   m_live.assign(m_nextIndex, false);
+  m_setOwner.clear();
+  m_ownersKnown = true;
   ++m_changeCounter;
   ++m_structureStamp;
 }
@@ -222,6 +262,8 @@ std::vector<const CCluster*> CKernels<T>::GetClusters() const {
 
 namespace {
 constexpr unsigned int kNoColumn = vandrel::CBestRow::kNone;
+// Changed kernels from which a cheap batch re-scores the whole row instead.
+constexpr std::size_t kFewChangedKernels = 4;
 
 // Folds one (column, score) into a row whose other columns are up to date:
 // the higher score wins, an equal score goes to the later column, and a
@@ -295,10 +337,17 @@ void CAdopter<T>::CachedPass(double theta) {
     vandrel::CBestRow& row = m_rows[id];
     bool full = !row.m_valid;
     if (!full && row.m_stamp != now) {
-      // Re-score only the kernels that changed since the row was computed.
-      for (unsigned int r = 0; r < m_columns.size(); ++r) {
+      // Re-score only the kernels that changed since the row was computed;
+      // when scoring the whole row costs about as much as a few single
+      // scores and more kernels than that changed, score the row anew (it
+      // is the plain pass's row either way).
+      m_changed.clear();
+      for (unsigned int r = 0; r < m_columns.size(); ++r)
+        if (m_columns[r]->m_changeStamp > row.m_stamp) m_changed.push_back(r);
+      if (m_evaluator->BatchIsCheap() && m_changed.size() >= kFewChangedKernels) full = true;
+      for (std::size_t c = 0; !full && c < m_changed.size(); ++c) {
+        const unsigned int r = m_changed[c];
         Kernel& k = *m_columns[r];
-        if (k.m_changeStamp <= row.m_stamp) continue;
         const double s = m_evaluator->Evaluate(k, id);
         if (r == row.m_column) {
           if (s >= row.m_best) {
@@ -316,7 +365,7 @@ void CAdopter<T>::CachedPass(double theta) {
       row.m_best = theta;
       row.m_column = kNoColumn;
       m_scores.resize(m_columns.size());
-      m_evaluator->EvaluateAll(m_columns, id, m_scores.data());
+      m_evaluator->EvaluateAll(*m_kernels, m_columns, id, m_scores.data());
       for (unsigned int r = 0; r < m_columns.size(); ++r) {
         const double s = m_scores[r];
         if (s >= row.m_best) {

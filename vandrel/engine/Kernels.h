@@ -105,6 +105,20 @@ class CKernels {
   std::uint64_t GetChangeCounter() const { return m_changeCounter; }
   std::uint64_t GetStructureStamp() const { return m_structureStamp; }
 
+  // Owner table of the member sets, for scoring one element against many
+  // kernels in one walk of its edges.  While MemberSetOwnersKnown() holds,
+  // every id lies in the member set of at most one live kernel and
+  // MemberSetOwner(id) names it by kernel index; it may also name a kernel
+  // that is no longer live (then no live kernel holds the id), or kNoKernel.
+  // The table is given up (false) when a member id is so large that a table
+  // by id would waste memory, or when an id enters the member set of a
+  // second live kernel (possible only after a rejection); callers then score
+  // kernel by kernel.
+  bool MemberSetOwnersKnown() const { return m_ownersKnown; }
+  unsigned int MemberSetOwner(unsigned int id) const {
+    return id < m_setOwner.size() ? m_setOwner[id] : kNoKernel;
+  }
+
   Graph* m_graph;
   KernelList m_kernelList;
   unsigned int m_kernelsNum;
@@ -114,12 +128,17 @@ class CKernels {
  private:
   void Touch(CElement& kernel);
   void RebuildPositions();
+  // Enters the members of the kernel being inserted (index m_nextIndex).
+  void RecordMemberSetOwner(const Cluster& cluster);
 
   // Kernel index -> position in m_kernelList (valid while m_live is set).
   std::vector<typename KernelList::iterator> m_position;
   std::vector<bool> m_live;
   std::uint64_t m_changeCounter = 0;
   std::uint64_t m_structureStamp = 0;
+  // Id -> kernel index of the member set holding it (see MemberSetOwner).
+  std::vector<unsigned int> m_setOwner;
+  bool m_ownersKnown = true;
 };
 
 // Running best of one row of scores: the kernel (or kernel pair partner)
@@ -172,6 +191,7 @@ class CAdopter {
   std::unordered_map<unsigned int, vandrel::CBestRow> m_rows;
   std::vector<Kernel*> m_columns;
   std::vector<double> m_scores;  // one full row of scores, reused
+  std::vector<unsigned int> m_changed;  // columns changed since a row was scored
   std::uint64_t m_columnsStamp = 0;
 };
 

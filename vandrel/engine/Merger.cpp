@@ -70,8 +70,11 @@ void CMerger<T>::ComputeRow(std::size_t pos, double theta) {
   vandrel::CBestRow& row = m_rows[a.m_index];
   row.m_best = theta;
   row.m_column = kNoPartner;
+  // The scores of a against every later kernel, in one batch.
+  m_scores.resize(m_order.size() - pos - 1);
+  m_evaluator->EvaluateRow(*m_kernels, a, m_order, pos + 1, m_scores.data());
   for (std::size_t q = pos + 1; q < m_order.size(); ++q) {
-    const double s = m_evaluator->Evaluate(a, *m_order[q]);
+    const double s = m_scores[q - pos - 1];
     if (s >= row.m_best) {
       row.m_best = s;
       row.m_column = m_order[q]->m_index;

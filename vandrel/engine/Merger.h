@@ -64,6 +64,7 @@ class CMerger {
   std::vector<unsigned int> m_posOf;            // kernel index -> position in m_order
   std::vector<std::uint64_t> m_seenStamp;       // kernel index -> stamp at last pass
   std::vector<bool> m_seenLive;                 // kernel index -> live at last pass
+  std::vector<double> m_scores;                 // one row of pair scores, reused
   bool m_cacheValid = false;
 };
 

@@ -346,16 +346,14 @@ void CThDistribAnalyzer::SetWeightTh(double w) {
   m_missingEdgeWeight = (p[0] == 0.0 && p[1] == 0.0) ? 0.0 : std::log(p[0] / p[1]);
 
   for (int c = 0; c < 2; ++c) {
-    const std::vector<double>& weights = model.GetSimWeights(c);
-    if (weights.empty() || w > weights.back()) continue;
-    const double n = static_cast<double>(weights.size());
+    const std::size_t count = model.GetSimWeightsNum(c);
+    if (count == 0 || w > model.GetMaxSimWeight(c)) continue;
+    const double n = static_cast<double>(count);
+    // The weights in ascending order, those not above w replaced by the
+    // missing-edge weight.
     double sum = 0.0;
     double sumSq = 0.0;
-    for (double x : weights) {
-      const double v = x > w ? x : m_missingEdgeWeight;
-      sum += v;
-      sumSq += v * v;
-    }
+    model.ThresholdedSums(c, w, m_missingEdgeWeight, sum, sumSq);
     const double mean = sum / n;
     m_weightMeans[c] = mean;
     m_weightStds[c] = std::sqrt((sumSq - mean * mean * n) / (n - 1));

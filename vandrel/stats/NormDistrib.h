@@ -66,6 +66,9 @@ class CNormDistrib : public CDistrib {
   double Draw() const override;
   double GetExp() const override { return m_exp; }
   double GetStd() const override { return m_std; }
+  // The evaluation parts of LogPdf: LogPdf(x) = -logNorm - (exp - x)^2 / twoVar.
+  double GetLogNorm() const { return m_logNorm; }
+  double GetTwoVar() const { return m_twoVar; }
 
   // Replaces mean and standard deviation and recomputes the evaluation parts.
   // On failure (std not positive) the object is left unchanged.
@@ -84,15 +87,23 @@ class CNormDistrib : public CDistrib {
   static double StdNormalDrawWith(NextRand& next) {
     double u, v, s;
     do {
-      u = next() * (2.0 / 32767.0) - 1.0;
-      v = next() * (2.0 / 32767.0) - 1.0;
+      u = PolarCoordinate(next());
+      v = PolarCoordinate(next());
       s = u * u + v * v;
     } while (s >= 1.0);
-    return u * std::sqrt(-2.0 * std::log(s) / s);
+    return PolarValue(u, s);
   }
+  // The parts of the polar method, for loops that take the generator's
+  // values and the accept test apart from the arithmetic: a coordinate in
+  // [-1, 1] from one draw of the generator, and the standard-normal value of
+  // an accepted pair (s = u*u + v*v < 1).
+  static double PolarCoordinate(int draw) { return draw * (2.0 / 32767.0) - 1.0; }
+  static double PolarValue(double u, double s) { return u * std::sqrt(-2.0 * std::log(s) / s); }
+  // mean + std * g: the value of this distribution for a standard-normal g.
+  double FromStdNormal(double g) const { return m_exp + m_std * g; }
   // Draw and LogPdf without the virtual call, for loops over many values.
   template <class NextRand>
-  double DrawWith(NextRand& next) const { return m_exp + m_std * StdNormalDrawWith(next); }
+  double DrawWith(NextRand& next) const { return FromStdNormal(StdNormalDrawWith(next)); }
   double LogPdfInline(double x) const {
     const double d = m_exp - x;
     return -m_logNorm - d * d / m_twoVar;

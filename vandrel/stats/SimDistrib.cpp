@@ -3,6 +3,7 @@
 // weight distributions (2 x 100000 draws and one O(n log n) sort each).
 #include "vandrel/stats/SimDistrib.h"
 
+#include <emmintrin.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,6 +95,8 @@ void CSimDistrib::CopyFrom(const CSimDistrib& other) {
     else
       m_distribs[i].reset();
     m_simWeights[i] = other.m_simWeights[i];
+    m_sorted[i] = other.m_sorted[i];
+    m_maxWeights[i] = other.m_maxWeights[i];
     m_weightStds[i] = other.m_weightStds[i];
     m_weightMeans[i] = other.m_weightMeans[i];
   }
@@ -185,19 +188,61 @@ void CSimDistrib::SimulateWeights() {
     const auto* n0 = static_cast<const CNormDistrib*>(&mates);
     const auto* n1 = static_cast<const CNormDistrib*>(&nonMates);
     // Two normal components (the model's usual form): the same draws and
-    // log-ratios, with the generator and both densities inline.
-    vandrel::CRandCursor cursor;
-    auto next = [&cursor]() { return cursor.Next(); };
-    const CNormDistrib* comps[2] = {n0, n1};
-    for (int round = 0; round < kSimDrawsNum; ++round) {
-      for (int c = 0; c < 2; ++c) {
-        const double x = comps[c]->DrawWith(next);
-        const double w = n0->LogPdfInline(x) - n1->LogPdfInline(x);
-        m_simWeights[c].push_back(w);
-        sums[c] += w;
-        sumsSq[c] += w * w;
+    // log-ratios in two passes.  The first runs the generator and the polar
+    // method's accept test for all 2 x N values, without a branch on the
+    // test (a rejected pair is overwritten by the next one); the second does
+    // the logarithms, roots and densities, which then wait neither on the
+    // generator's chain of steps nor on mispredicted branches.  Value i of
+    // the sequence belongs to round i / 2, component i % 2.
+    const std::size_t total = 2 * static_cast<std::size_t>(kSimDrawsNum);
+    thread_local std::vector<double> us, ss;
+    us.resize(total);
+    ss.resize(total);
+    {
+      vandrel::CRandCursor cursor;
+      std::size_t k = 0;
+      while (k < total) {
+        const double u = CNormDistrib::PolarCoordinate(cursor.Next());
+        const double v = CNormDistrib::PolarCoordinate(cursor.Next());
+        const double s = u * u + v * v;
+        us[k] = u;
+        ss[k] = s;
+        k += s < 1.0 ? 1 : 0;
       }
     }
+    // One round per step, mates in the low lane and non-mates in the high
+    // one: the operations of PolarValue, FromStdNormal and LogPdfInline in
+    // their order, each of which rounds in a lane exactly as on its own, so
+    // the weights and the per-component sums are those of the one-by-one
+    // loop; only the logarithms are taken one by one.
+    const __m128d minusTwo = _mm_set1_pd(-2.0);
+    const __m128d mean = _mm_set_pd(n1->GetExp(), n0->GetExp());
+    const __m128d sd = _mm_set_pd(n1->GetStd(), n0->GetStd());
+    const __m128d exp0 = _mm_set1_pd(n0->GetExp()), exp1 = _mm_set1_pd(n1->GetExp());
+    const __m128d minusLogNorm0 = _mm_set1_pd(-n0->GetLogNorm());
+    const __m128d minusLogNorm1 = _mm_set1_pd(-n1->GetLogNorm());
+    const __m128d twoVar0 = _mm_set1_pd(n0->GetTwoVar()), twoVar1 = _mm_set1_pd(n1->GetTwoVar());
+    __m128d sum = _mm_setzero_pd(), sumSq = _mm_setzero_pd();
+    for (int round = 0; round < kSimDrawsNum; ++round) {
+      const std::size_t i = 2 * static_cast<std::size_t>(round);
+      const __m128d s = _mm_loadu_pd(&ss[i]);
+      const __m128d logs = _mm_set_pd(std::log(ss[i + 1]), std::log(ss[i]));
+      const __m128d g = _mm_mul_pd(_mm_loadu_pd(&us[i]), _mm_sqrt_pd(_mm_div_pd(_mm_mul_pd(minusTwo, logs), s)));
+      const __m128d x = _mm_add_pd(mean, _mm_mul_pd(sd, g));
+      const __m128d d0 = _mm_sub_pd(exp0, x);
+      const __m128d d1 = _mm_sub_pd(exp1, x);
+      const __m128d lp0 = _mm_sub_pd(minusLogNorm0, _mm_div_pd(_mm_mul_pd(d0, d0), twoVar0));
+      const __m128d lp1 = _mm_sub_pd(minusLogNorm1, _mm_div_pd(_mm_mul_pd(d1, d1), twoVar1));
+      const __m128d w = _mm_sub_pd(lp0, lp1);
+      sum = _mm_add_pd(sum, w);
+      sumSq = _mm_add_pd(sumSq, _mm_mul_pd(w, w));
+      double lanes[2];
+      _mm_storeu_pd(lanes, w);
+      m_simWeights[0].push_back(lanes[0]);
+      m_simWeights[1].push_back(lanes[1]);
+    }
+    _mm_storeu_pd(sums, sum);
+    _mm_storeu_pd(sumsSq, sumSq);
   } else {
     for (int round = 0; round < kSimDrawsNum; ++round) {
       for (int c = 0; c < 2; ++c) {
@@ -212,7 +257,9 @@ void CSimDistrib::SimulateWeights() {
     const double mean = sums[c] * 0.00001;
     m_weightMeans[c] = mean;
     m_weightStds[c] = std::sqrt((sumsSq[c] - mean * mean * 100000.0) * 1.000010000100001e-5);
-    vandrel::SortDoubles(m_simWeights[c]);
+    const std::vector<double>& weights = m_simWeights[c];
+    m_maxWeights[c] = weights.empty() ? 0.0 : *std::max_element(weights.begin(), weights.end());
+    m_sorted[c] = false;
   }
   m_weightTh = (m_priorLogOdds + CalcLogRatio(x0) < 0) ? -m_weightMeans[0] : m_priorLogOdds;
 }
@@ -223,6 +270,46 @@ void CSimDistrib::Write(std::ostream& out) const {
     m_distribs[c]->WriteName(out);
     m_distribs[c]->SaveParms(out);
   }
+}
+
+const std::vector<double>& CSimDistrib::GetSimWeights(int index) const {
+  if (!m_sorted[index]) {
+    vandrel::SortDoubles(m_simWeights[index]);
+    m_sorted[index] = true;
+  }
+  return m_simWeights[index];
+}
+
+void CSimDistrib::ThresholdedSums(int index, double w, double replacement, double& sum,
+                                  double& sumSq) const {
+  sum = 0.0;
+  sumSq = 0.0;
+  auto add = [&sum, &sumSq](double v) {
+    sum += v;
+    sumSq += v * v;
+  };
+  if (!m_sorted[index]) {
+    // The weights above w, sorted apart.  A zero among them would leave the
+    // order of +0 and -0 to the sort, so that case sorts the whole table.
+    const std::vector<double>& weights = m_simWeights[index];
+    thread_local std::vector<double> above;
+    above.clear();
+    bool zero = false;
+    for (double x : weights) {
+      if (x > w) {
+        above.push_back(x);
+        zero = zero || x == 0.0;
+      }
+    }
+    // A large part is sorted as the whole table, which later calls reuse.
+    if (!zero && above.size() * 4 <= weights.size()) {
+      vandrel::SortDoubles(above);
+      for (std::size_t i = above.size(); i < weights.size(); ++i) add(replacement);
+      for (double x : above) add(x);
+      return;
+    }
+  }
+  for (double x : GetSimWeights(index)) add(x > w ? x : replacement);
 }
 
 void CSimDistrib::Save(const std::string& prefix, bool overwrite) const {

@@ -7,7 +7,9 @@
 // in closed form by SolveLogRatio.  Each model also holds, per component,
 // 100000 sorted log-likelihood ratios of simulated draws with their mean and
 // standard deviation (2 x 100000 draws from the process-wide generator, taken
-// T, F, T, F ...), and the weight threshold derived from them.
+// T, F, T, F ...), and the weight threshold derived from them.  The tables
+// are sorted when first asked for; thresholded sums over them sort only the
+// part they need.
 //
 // The model is read from or written to "<prefix>.distrib":
 //   P_MATES\t<pMates>
@@ -66,8 +68,23 @@ class CSimDistrib {
   double GetPMates() const { return m_pMates; }
   // index 0 mates, 1 non-mates
   const CDistrib* GetDistrib(int index) const { return m_distribs[index].get(); }
-  // Sorted simulated log-likelihood ratios of draws from component index.
-  const std::vector<double>& GetSimWeights(int index) const { return m_simWeights[index]; }
+  // Sorted simulated log-likelihood ratios of draws from component index
+  // (sorted on the first request).
+  const std::vector<double>& GetSimWeights(int index) const;
+  // Number of simulated weights of component index (no sort).
+  std::size_t GetSimWeightsNum(int index) const { return m_simWeights[index].size(); }
+  // The largest simulated weight of component index.
+  double GetMaxSimWeight(int index) const { return m_maxWeights[index]; }
+  // The sums that a walk over GetSimWeights(index) in ascending order gives
+  // when every weight not above w is replaced by `replacement`:
+  //   for x in sorted weights: v = x > w ? x : replacement; sum += v;
+  //   sumSq += v * v;
+  // bit for bit, with sum and sumSq starting at 0.  The weights not above w
+  // form the front of the sorted table and all become the same value, so
+  // only their number matters: when few weights lie above w only those are
+  // sorted (a threshold weight above most of a component's weights is the
+  // common case for non-mates).
+  void ThresholdedSums(int index, double w, double replacement, double& sum, double& sumSq) const;
   double GetWeightMean(int index) const { return m_weightMeans[index]; }
   double GetWeightStd(int index) const { return m_weightStds[index]; }
   // ln(pMates / (1 - pMates))
@@ -88,7 +105,10 @@ class CSimDistrib {
 
   double m_pMates = 0.0;
   std::unique_ptr<CDistrib> m_distribs[2];
-  std::vector<double> m_simWeights[2];
+  // Unsorted until first needed sorted (m_sorted).
+  mutable std::vector<double> m_simWeights[2];
+  mutable bool m_sorted[2] = {false, false};
+  double m_maxWeights[2] = {0.0, 0.0};
   double m_weightStds[2] = {0.0, 0.0};
   double m_weightMeans[2] = {0.0, 0.0};
   double m_priorLogOdds = 0.0;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <iterator>
@@ -149,6 +150,150 @@ TEST_F(SDEvaluatorTest, ALoneMemberIsNeverRejectedAndThresholdsPassThrough) {
     EXPECT_EQ(set.m_merge->ResolveThreshold(ks, v), v);
   }
   ExpectThrows([&] { set.m_adopt->Evaluate(Kernel(ks, 0), 99); },
+               "CGraph::ID2Index - id is not in graph");
+}
+
+// Batch scores against the single scores, bit for bit, on random graphs:
+// weights from a short list (so that scores tie) mixed with values whose
+// sums round differently in another order, kernels grown by adoption and
+// merging (sizes beyond the member sets, members of merged-away kernels
+// still in their dead member sets), elements inside kernels and elements
+// without edges.
+class SDBatchScoreTest : public SDEvaluatorTest {
+ protected:
+  // Rebuilds the graph with n vertices whose ids differ from their indices.
+  void Build(unsigned int n, std::uint32_t seed) {
+    m_graph.reset(new CSimilarityGraph(m_model.get()));
+    m_names.clear();
+    for (unsigned int i = 0; i < n; ++i) {
+      m_names.push_back("b" + std::to_string(i));
+      m_graph->PushBackV(&m_names.back(), 3 * i + 1);
+    }
+    m_graph->m_analyzer.SetWeightTh(1.0);
+    std::uint32_t state = seed;
+    auto next = [&state](std::uint32_t range) {
+      state = state * 1664525u + 1013904223u;
+      return (state >> 8) % range;
+    };
+    const double weights[] = {2.0, 2.0, -1.0, 0.1, 0.7, 1e-3, 3.3, 1e8, -1e8, 0.30000000000000004};
+    for (unsigned int a = 0; a + 1 < n; ++a)
+      for (unsigned int b = a + 1; b < n; ++b)
+        if (a % 9 != 4 && b % 9 != 4 && next(100) < 40) AddEdge(a, b, weights[next(10)]);
+    // Kernels of 1 to 5 vertices over the first two thirds of the vertices.
+    m_kernels.reset(new CKernels<CSDTypeTags>(m_graph.get()));
+    unsigned int v = 0;
+    while (v < 2 * n / 3) {
+      IDs ids;
+      for (unsigned int k = 1 + next(5); k > 0 && v < 2 * n / 3; --k) ids.push_back(3 * v++ + 1);
+      m_kernels->Insert(CCluster(ids));
+    }
+    IDs rest;
+    for (; v < n; ++v) rest.push_back(3 * v + 1);
+    // Adopt every third left-over element into a random kernel, then merge
+    // a few random pairs.
+    auto& list = m_kernels->GetKernelList();
+    for (auto it = rest.begin(); it != rest.end();) {
+      auto cur = it++;
+      if (next(3) == 0) {
+        auto k = list.begin();
+        std::advance(k, next(static_cast<std::uint32_t>(list.size())));
+        m_kernels->Adopt(*k, rest, cur);
+      }
+    }
+    for (int m = 0; m < 3 && list.size() > 2; ++m) {
+      auto a = list.begin();
+      std::advance(a, next(static_cast<std::uint32_t>(list.size() - 1)));
+      auto b = std::next(a);
+      m_kernels->Merge(*a, *b);
+    }
+  }
+  std::vector<CKernels<CSDTypeTags>::CElement*> Columns() {
+    std::vector<CKernels<CSDTypeTags>::CElement*> columns;
+    for (auto& k : m_kernels->GetKernelList()) columns.push_back(&k);
+    return columns;
+  }
+  static bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+  // Every element against every kernel, and every kernel against every
+  // later one, from every starting column.
+  void ExpectBatchesEqualSingleScores() {
+    CSDAApproxCompleteWeight adopt(*m_graph);
+    CSDMApproxCompleteWeight merge(*m_graph);
+    const auto columns = Columns();
+    std::vector<double> out(columns.size() + 1);
+    int ties = 0;
+    for (int i = 0; i < m_graph->GetVerticesNum(); ++i) {
+      const unsigned int id = m_graph->GetVByIndex(i)->m_id;
+      out.assign(columns.size() + 1, -7.0);
+      adopt.EvaluateAll(*m_kernels, columns, id, out.data());
+      for (std::size_t r = 0; r < columns.size(); ++r) {
+        const double single = adopt.Evaluate(*columns[r], id);
+        EXPECT_TRUE(SameBits(out[r], single)) << "id " << id << " column " << r << ": "
+                                              << out[r] << " vs " << single;
+        if (r > 0 && out[r] == out[r - 1]) ++ties;
+      }
+      EXPECT_EQ(out[columns.size()], -7.0) << "wrote past the columns";
+    }
+    for (std::size_t p = 0; p < columns.size(); ++p) {
+      for (std::size_t begin = p + 1; begin <= columns.size(); begin += 1 + begin % 3) {
+        out.assign(columns.size() + 1, -7.0);
+        merge.EvaluateRow(*m_kernels, *columns[p], columns, begin, out.data());
+        for (std::size_t q = begin; q < columns.size(); ++q) {
+          const double single = merge.Evaluate(*columns[p], *columns[q]);
+          EXPECT_TRUE(SameBits(out[q - begin], single))
+              << "kernel " << p << " with " << q << ": " << out[q - begin] << " vs " << single;
+        }
+        EXPECT_EQ(out[columns.size() - begin], -7.0) << "wrote past the row";
+      }
+    }
+    EXPECT_GT(ties, 0) << "the case has no equal scores";
+  }
+
+  std::unique_ptr<CKernels<CSDTypeTags>> m_kernels;
+};
+
+TEST_F(SDBatchScoreTest, BatchScoresEqualSingleScoresBitForBit) {
+  for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Build(60 + 7 * seed, seed);
+    ASSERT_TRUE(m_kernels->MemberSetOwnersKnown());
+    ExpectBatchesEqualSingleScores();
+  }
+}
+
+TEST_F(SDBatchScoreTest, SharedMemberSetsFallBackToSingleScores) {
+  // A rejected member stays in its kernel's member set; inserting it into a
+  // new kernel puts it into two live member sets, which the owner table
+  // cannot express.
+  Build(50, 11);
+  auto& first = m_kernels->GetKernelList().front();
+  ASSERT_GE(first.Size(), 1u);
+  IDs unassigned;
+  const unsigned int id = first.Members().front();
+  m_kernels->Reject(first, first.Members().begin(), unassigned);
+  m_kernels->Insert(CCluster(IDs{id}));
+  EXPECT_FALSE(m_kernels->MemberSetOwnersKnown());
+  ExpectBatchesEqualSingleScores();
+  // A copy keeps the state, and clearing the kernels restores the table.
+  CKernels<CSDTypeTags> copy(*m_kernels);
+  EXPECT_FALSE(copy.MemberSetOwnersKnown());
+  copy.Clear();
+  EXPECT_TRUE(copy.MemberSetOwnersKnown());
+  EXPECT_EQ(copy.MemberSetOwner(id), CKernels<CSDTypeTags>::kNoKernel);
+}
+
+TEST_F(SDBatchScoreTest, EmptyBatchesScoreNothingAndUnknownIdsFail) {
+  Build(40, 5);
+  CSDAApproxCompleteWeight adopt(*m_graph);
+  CSDMApproxCompleteWeight merge(*m_graph);
+  const auto columns = Columns();
+  double out = -7.0;
+  // No columns: nothing is looked up, as with no single scores.
+  adopt.EvaluateAll(*m_kernels, {}, 999999, &out);
+  merge.EvaluateRow(*m_kernels, *columns.back(), columns, columns.size(), &out);
+  EXPECT_EQ(out, -7.0);
+  std::vector<double> row(columns.size());
+  ExpectThrows([&] { adopt.EvaluateAll(*m_kernels, columns, 999999, row.data()); },
                "CGraph::ID2Index - id is not in graph");
 }
 
@@ -376,7 +521,7 @@ TEST_F(FPEvaluatorTest, BatchAdoptScoresEqualSingleScoresBitForBit) {
   CFPAEvalMeanSim adopt(*m_graph);
   for (unsigned int id = 0; id < 12; ++id) {
     std::vector<double> batch(kernels.size(), -7.0);
-    adopt.EvaluateAll(kernels, id, batch.data());
+    adopt.EvaluateAll(ks, kernels, id, batch.data());
     for (std::size_t k = 0; k < kernels.size(); ++k)
       EXPECT_EQ(batch[k], adopt.Evaluate(*kernels[k], id)) << "element " << id << " kernel " << k;
   }

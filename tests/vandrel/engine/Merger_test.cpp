@@ -360,6 +360,7 @@ struct SDRun {
   IDList left;
 };
 
+template <template <class> class Adopter>
 SDRun RunWithSDEvaluators(const CSimDistrib& model, std::uint32_t seed, bool cache, bool direct) {
   const int n = 70;
   CSimilarityGraph graph(&model);
@@ -383,7 +384,7 @@ SDRun RunWithSDEvaluators(const CSimDistrib& model, std::uint32_t seed, bool cac
 
   const double c = model.GetWeightTh();
   CSDAApproxCompleteWeight adoptEval(graph);
-  CLoggedAdoptBest<CSDTypeTags> adopter(&adoptEval);
+  Adopter<CSDTypeTags> adopter(&adoptEval);
   adopter.SetScoreCache(cache);
   adopter.AdoptAll(kernels, unassigned, c + 0.5);  // mean weight to the kernel at least 0.5
 
@@ -395,7 +396,8 @@ SDRun RunWithSDEvaluators(const CSimDistrib& model, std::uint32_t seed, bool cac
   else
     merger.MergeAll(kernels, -25.0);
   SDRun run;
-  run.adopted = adopter.m_adopted;
+  // Every offer of every pass (CAdoptEvery adopts each of them).
+  for (const auto& pass : adopter.m_offers) run.adopted.insert(run.adopted.end(), pass.begin(), pass.end());
   run.merged = merger.m_merged;
   run.members = MemberLists(kernels);
   run.left = unassigned;
@@ -413,17 +415,24 @@ TEST(MergerWithSDEvaluatorsTest, CachedPassesMatchPlainPassesWithTheRealScores) 
   }
   const CSimDistrib model(prefix);
   std::remove((prefix + ".distrib").c_str());
-  for (bool direct : {false, true}) {
-    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
-      SCOPED_TRACE(std::string(direct ? "direct" : "calibrated") + ", seed " + std::to_string(seed));
-      const SDRun plain = RunWithSDEvaluators(model, seed, false, direct);
-      const SDRun cached = RunWithSDEvaluators(model, seed, true, direct);
-      EXPECT_EQ(plain.adopted, cached.adopted);
-      EXPECT_EQ(plain.merged, cached.merged);
-      EXPECT_EQ(plain.members, cached.members);
-      EXPECT_EQ(plain.left, cached.left);
-      EXPECT_GE(plain.adopted.size(), 3u);
-      EXPECT_GE(plain.merged.size(), 3u);
+  // The cached passes score rows in batches, and with CAdoptEvery they
+  // re-score whole rows when several kernels changed since an element was
+  // last scored.
+  for (bool every : {false, true}) {
+    for (bool direct : {false, true}) {
+      for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+        SCOPED_TRACE(std::string(every ? "adopt every, " : "adopt best, ") +
+                     (direct ? "direct" : "calibrated") + ", seed " + std::to_string(seed));
+        const auto run = every ? RunWithSDEvaluators<CLoggedAdoptEvery> : RunWithSDEvaluators<CLoggedAdoptBest>;
+        const SDRun plain = run(model, seed, false, direct);
+        const SDRun cached = run(model, seed, true, direct);
+        EXPECT_EQ(plain.adopted, cached.adopted);
+        EXPECT_EQ(plain.merged, cached.merged);
+        EXPECT_EQ(plain.members, cached.members);
+        EXPECT_EQ(plain.left, cached.left);
+        EXPECT_GE(plain.adopted.size(), 3u);
+        EXPECT_GE(plain.merged.size(), 3u);
+      }
     }
   }
 }

@@ -202,6 +202,99 @@ TEST(SimDistribWeights, SimulatedWeightsAlternateMatesAndNonMates) {
   EXPECT_NEAR(model.GetWeightMean(1), -NormalKL(muF, sdF, muT, sdT), 5 * model.GetWeightStd(1) / std::sqrt(1e5));
 }
 
+TEST(SimDistribWeights, WeightsAreTheSequentialDrawsBitForBit) {
+  // The weights, their mean and deviation and the generator state after
+  // the simulation against draws taken one by one from the generator, with
+  // the model's own log-ratio: the same bits for wide and narrow models,
+  // either component wider, and one that rejects many polar pairs early.
+  ScratchDir dir;
+  const struct {
+    const char* name;
+    std::string text;
+    std::uint32_t seed;
+  } cases[] = {
+      {"scores", ModelText("0.02", "60", "8", "10", "4"), 1},
+      {"mates narrower", ModelText("0.05", "0.8125", "0.0625", "0.15", "0.2"), 99},
+      {"close components", ModelText("0.3", "0.51", "0.1", "0.5", "0.11"), 0xB5A7914Du},
+      {"tiny spread", ModelText("0.1", "1e-3", "1e-7", "-2e-3", "3e-7"), 4242},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string prefix = dir.WriteDistrib(std::to_string(c.seed), c.text);
+    vandrel::Srand(c.seed);
+    const CSimDistrib model(prefix);
+    const std::uint32_t stateAfter = vandrel::RandState();
+
+    vandrel::Srand(c.seed);
+    std::vector<double> w[2];
+    double sums[2] = {0.0, 0.0}, sumsSq[2] = {0.0, 0.0};
+    for (int round = 0; round < CSimDistrib::kSimDrawsNum; ++round) {
+      for (int k = 0; k < 2; ++k) {
+        const CDistrib& d = *model.GetDistrib(k);
+        const double x = d.GetExp() + d.GetStd() * PolarDraw();
+        const double weight = model.CalcLogRatio(x);
+        w[k].push_back(weight);
+        sums[k] += weight;
+        sumsSq[k] += weight * weight;
+      }
+    }
+    EXPECT_EQ(vandrel::RandState(), stateAfter);
+    for (int k = 0; k < 2; ++k) {
+      std::sort(w[k].begin(), w[k].end());
+      EXPECT_TRUE(model.GetSimWeights(k) == w[k]) << "component " << k;
+      const double mean = sums[k] * 0.00001;
+      EXPECT_EQ(model.GetWeightMean(k), mean) << k;
+      EXPECT_EQ(model.GetWeightStd(k), std::sqrt((sumsSq[k] - mean * mean * 100000.0) * 1.000010000100001e-5))
+          << k;
+    }
+  }
+}
+
+TEST(SimDistribWeights, ThresholdedSumsEqualTheWalkOverTheSortedTable) {
+  // Thresholds below every weight, inside each table, above most of it and
+  // above the largest, asked of fresh models (tables not sorted yet), in
+  // rising and falling order, and of a copy; each against the walk over the
+  // sorted table.
+  ScratchDir dir;
+  const std::string prefix = dir.WriteDistrib("sums", ModelText("0.02", "60", "8", "10", "4"));
+  vandrel::Srand(31);
+  const CSimDistrib reference(prefix);
+  auto walk = [&reference](int c, double w, double replacement, double& sum, double& sumSq) {
+    sum = 0.0;
+    sumSq = 0.0;
+    for (double x : reference.GetSimWeights(c)) {
+      const double v = x > w ? x : replacement;
+      sum += v;
+      sumSq += v * v;
+    }
+  };
+  for (int c = 0; c < 2; ++c) {
+    const std::vector<double>& sorted = reference.GetSimWeights(c);
+    EXPECT_EQ(reference.GetMaxSimWeight(c), sorted.back());
+    EXPECT_EQ(reference.GetSimWeightsNum(c), sorted.size());
+    const std::vector<double> thresholds = {sorted.front() - 1.0, sorted[1000], sorted[50000],
+                                            sorted[90000], sorted[99990], sorted.back() + 1.0,
+                                            sorted[99990], sorted[20]};
+    for (bool rising : {true, false}) {
+      vandrel::Srand(31);
+      const CSimDistrib fresh(prefix);
+      const CSimDistrib copy(fresh);
+      for (std::size_t t = 0; t < thresholds.size(); ++t) {
+        const double w = rising ? thresholds[t] : thresholds[thresholds.size() - 1 - t];
+        double want = 0.0, wantSq = 0.0, got = 0.0, gotSq = 0.0, copied = 0.0, copiedSq = 0.0;
+        walk(c, w, -0.75, want, wantSq);
+        fresh.ThresholdedSums(c, w, -0.75, got, gotSq);
+        copy.ThresholdedSums(c, w, -0.75, copied, copiedSq);
+        EXPECT_EQ(got, want) << "component " << c << " w " << w;
+        EXPECT_EQ(gotSq, wantSq) << "component " << c << " w " << w;
+        EXPECT_EQ(copied, want) << "component " << c << " w " << w;
+        EXPECT_EQ(copiedSq, wantSq) << "component " << c << " w " << w;
+      }
+      EXPECT_TRUE(fresh.GetSimWeights(c) == sorted);
+    }
+  }
+}
+
 TEST(SimDistribWeights, WeightThresholdFollowsTheLogOddsAtMatesMeanPlusHalfSd) {
   ScratchDir dir;
   // Prior log odds -3.12 plus a ratio of about 7 at 0.84375: the prior wins.

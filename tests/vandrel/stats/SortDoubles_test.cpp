@@ -1,5 +1,6 @@
-// The radix sort of doubles must leave exactly the array std::sort leaves,
-// bit for bit, on every kind of input it may meet.
+// The sort of doubles (bucket sort, radix sort for infinite or unscalable
+// ranges) must leave exactly the array std::sort leaves, bit for bit, on
+// every kind of input it may meet.
 #include "vandrel/stats/SortDoubles.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,33 @@ std::vector<Case> Cases() {
   // The size of a simulated weight table, values like log-odds weights.
   for (int i = 0; i < 100000; ++i) v.push_back((g.Next() - 0.7) * 60.0);
   cases.push_back({"weight table", v});
+  v.clear();
+  // Piled up under a maximum (like the log-ratios of draws near the top of
+  // the parabola): the buckets near the top are crowded.
+  for (int i = 0; i < 50000; ++i) {
+    const double u = g.Next();
+    v.push_back(12.5 - 40.0 * u * u * u * u);
+  }
+  cases.push_back({"piled under a maximum", v});
+  v.clear();
+  // One far outlier puts every other value into the first bucket.
+  for (int i = 0; i < 3000; ++i) v.push_back(1.0 + g.Next());
+  v.push_back(1e200);
+  cases.push_back({"one far outlier", v});
+  v.clear();
+  // A range that overflows (max - min is infinite) and one among
+  // subnormals only (buckets / range overflows).
+  for (int i = 0; i < 1000; ++i) v.push_back((g.Next() - 0.5) * 3.5e300 * 1e8);
+  cases.push_back({"range overflows", v});
+  v.clear();
+  for (int i = 0; i < 1000; ++i) v.push_back(std::ldexp(1.0 + std::floor(g.Next() * 40.0), -1070));
+  cases.push_back({"subnormals only", v});
+  v.assign(500, -3.25);
+  cases.push_back({"all equal", v});
+  v.clear();
+  for (int i = 0; i < 700; ++i) v.push_back(i % 2 ? 5.0 : -5.0);
+  v.push_back(std::nextafter(5.0, 0.0));
+  cases.push_back({"two values and a neighbour", v});
   cases.push_back({"short", {3.0, -1.0, 2.5, -7.25}});
   cases.push_back({"empty", {}});
   return cases;
