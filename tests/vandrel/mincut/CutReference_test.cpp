@@ -782,8 +782,8 @@ void RunSweeps(const Sweep* sweeps, size_t count, uint64_t seed, bool pairs) {
 
 TEST(CutReferenceTest, HaoOrlinMatchesTheReferenceSideForSide) {
   const Sweep sweeps[] = {
-      {2, 12, 1200, 0.0, 1.0},   {13, 60, 600, 0.0, 1.0}, {60, 200, 120, 0.02, 1.0},
-      {200, 450, 16, 0.05, 1.0}, {900, 1000, 2, 0.6, 0.9},
+      {2, 12, 1200, 0.0, 1.0},  {13, 60, 600, 0.0, 1.0}, {60, 200, 80, 0.02, 1.0},
+      {200, 450, 8, 0.05, 1.0}, {700, 1000, 1, 0.6, 0.9},
   };
   RunSweeps<CHaoOrlin, reference::RefHaoOrlin>(sweeps, sizeof(sweeps) / sizeof(sweeps[0]), 20261210, false);
 }
