@@ -85,6 +85,9 @@ public:
   double GetFlow() const { return m_flow; }
   // The endpoint that is not v.
   CVertex* GetOther(const CVertex* v) const { return v == m_v1 ? m_v2 : m_v1; }
+  // Remembered slot of this edge in m_v1->m_edges[0] (list 0) or
+  // m_v2->m_edges[1] (list 1); callers check it against the list.
+  int GetSlot(int list) const { return m_slot[list]; }
 
   // Small fixed-size pool for edges: dense graphs hold millions of them.
   static void* operator new(size_t size);

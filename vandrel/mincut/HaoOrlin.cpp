@@ -3,19 +3,30 @@
 // lowest-labelled awake vertex, and gaps in the awake labels send whole
 // groups of vertices to sleep in dormant layers.  The lightest sink cut seen
 // (dormant vertices against awake ones) is the minimum cut.
-// Cost: O(n^2 * m) in the worst case.  Excesses, awake flags and active
-// counts live in arrays indexed by the vertices' working index; the per-label
-// id hashes are kept only for their iteration order, which decides the sink
+// Cost: O(n^2 * m) in the worst case.  The component is copied once into
+// arc arrays (head, reverse arc, weight, flow); labels, excesses, awake flags
+// and the active lists live in arrays by working index.  The per-label id
+// hashes are kept only for their iteration order, which decides the sink
 // choice and the order of vertices in the dormant layers (and so the ties
 // between equally light cuts).
+//
+// Current arcs: a discharge resumes at the vertex's current arc, because
+// every earlier arc was found not admissible and none of the events that can
+// make it admissible again has happened since: the vertex's own relabel
+// (its position goes back to its first arc), a relabel of the arc's head to
+// one below the vertex's label (the position goes back to that arc), and a
+// wake-up (every position goes back).  A push towards the vertex cannot make
+// the reverse arc admissible, as it needs the opposite label order; the flow
+// S pushes out goes to vertices that never wake again.  So each discharge
+// performs exactly the pushes of a scan from the first arc.
 
 #include "vandrel/mincut/HaoOrlin.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "vandrel/graph/Graph.h"
 #include "vandrel/graph/SimilarityGraph.h"
+#include "vandrel/mincut/ArcLayout.h"
 
 namespace {
 
@@ -24,16 +35,9 @@ const double kResidualEps = 1e-7;
 // Starting bound of the best cut and of the relabelling minimum.
 const double kBestBound = 1e8;
 const int kLabelBound = 100000000;
-
-// Residual capacity of edge e from its endpoint v to the other endpoint.
-double Residual(const CEdge* e, const CVertex* v) {
-  return v == e->m_v1 ? e->m_weight - e->m_flow : e->m_weight + e->m_flow;
-}
-
-// Direction argument of CEdge::AddFlow for flow leaving v along e.
-int DirectionFrom(const CEdge* e, const CVertex* v) { return v == e->m_v1 ? 1 : -1; }
-
-CVertex* OtherEnd(const CEdge* e, int list) { return list == 0 ? e->m_v2 : e->m_v1; }
+// m_awakeLabel of a dormant vertex (never equal to a label or a label - 1).
+const int kAsleep = -2;
+const int kNone = -1;
 
 }  // namespace
 
@@ -42,54 +46,55 @@ CHaoOrlin::CHaoOrlin()
 
 CHaoOrlin::~CHaoOrlin() {}
 
-CVertex* CHaoOrlin::VertexOfID(unsigned int id) const {
-  return m_graph->GetVByIndex(m_graph->ID2Index(id));
+void CHaoOrlin::BuildArcs() {
+  CArcLayout layout;
+  layout.Build(m_graph, &m_weight);
+  m_firstArc.swap(layout.first);
+  m_head.swap(layout.head);
+  m_reverse.swap(layout.reverse);
+  m_flow.assign(m_weight.size(), 0.0);
+  m_id.resize(m_n);
+  for (int i = 0; i < m_n; ++i) m_id[i] = m_graph->GetVByIndex(i)->m_id;
 }
 
-double CHaoOrlin::Excess(const CVertex* v) const { return m_excess[v->m_work]; }
-
-bool CHaoOrlin::IsAwake(const CVertex* v) const { return m_isAwake[v->m_work] != 0; }
-
-CVertex* CHaoOrlin::Initialize(CVertex** firstSink) {
-  CVertex* s = nullptr;
+int CHaoOrlin::Initialize(int* firstSink) {
+  m_label.assign(m_n, 1);
+  int s = kNone;
   double bestSum = -1.0;
   for (int i = 0; i < m_n; ++i) {
-    CVertex* v = m_graph->GetVByIndex(i);
-    v->m_work = i;
-    v->SetLabel(1);
+    const CVertex* v = m_graph->GetVByIndex(i);
     if (v->m_weightSum < 0.0) throw "CHaoOrlin::Initialize - Hao-Orlin cannot handle negative weights";
     if (v->m_weightSum > bestSum) {
       bestSum = v->m_weightSum;
-      s = v;
+      s = i;
     }
   }
 
-  CVertex* t = nullptr;
-  if (!s->m_edges[0].empty())
-    t = s->m_edges[0][0]->m_v2;
-  else if (!s->m_edges[1].empty())
-    t = s->m_edges[1][0]->m_v1;
-  if (t != nullptr) {
-    t->m_label = -1;
-    t->SetLabel(0);
+  int t = kNone;
+  if (m_firstArc[s + 1] > m_firstArc[s]) {
+    t = m_head[m_firstArc[s]];
+    m_label[t] = 0;
   }
   *firstSink = t;
 
-  m_layers.assign(m_n + 1, CIDHash<double>());
+  m_layers.assign(m_n + 1, CIDHash<int>());
   m_labelCount.assign(m_n + 1, 0);
   m_excess.assign(m_n, 0.0);
-  m_isAwake.assign(m_n, 1);
-  m_activeIn.assign(m_n, 0);
+  m_awakeLabel = m_label;
   for (int i = 0; i < m_n; ++i) {
-    CVertex* v = m_graph->GetVByIndex(i);
-    m_layers[v->m_label][v->m_id] = 0.0;
-    ++m_labelCount[v->m_label];
+    m_layers[m_label[i]][m_id[i]] = i;
+    ++m_labelCount[m_label[i]];
   }
   m_awakeCount = m_n;
-  m_active.assign(m_n + 1, std::list<CVertex*>());
+  m_currentArc.assign(m_firstArc.begin(), m_firstArc.end() - 1);
+  m_activeHead.assign(m_n + 1, kNone);
+  m_activeTail.assign(m_n + 1, kNone);
+  m_activeNext.assign(m_n, kNone);
+  m_activePrev.assign(m_n, kNone);
+  m_isActive.assign(m_n, 0);
   m_activeCount = 0;
   m_maxActiveLabel = 0;
-  m_dormant.assign(1, std::list<CVertex*>());
+  m_dormant.assign(1, std::vector<int>());
   return s;
 }
 
@@ -102,128 +107,161 @@ std::list<int> CHaoOrlin::Run(CComponent* component) {
   // A single vertex or a graph without edges has nothing to cut.
   if (m_n < 2 || !hasEdge) return result;
 
-  m_graph->ClearFlows();
-  m_graph->ClearLabels();
-  CVertex* firstSink = nullptr;
-  CVertex* s = Initialize(&firstSink);
-  if (firstSink == nullptr) {
+  BuildArcs();
+  int firstSink = kNone;
+  const int s = Initialize(&firstSink);
+  if (firstSink == kNone) {
     // The heaviest vertex has no edge, so every weight sum is 0: the
     // source alone is a cut of weight 0.
-    result.push_back(m_graph->ID2Index(s->m_id));
+    WriteBack();
+    result.push_back(s);
     return result;
   }
 
   double best = kBestBound;
-  std::vector<std::list<CVertex*>> bestDormant;
-  CVertex* next = s;
+  std::vector<int> bestSide;
+  int next = s;
   bool firstPass = true;
   while (static_cast<int>(m_dormant[0].size()) < m_n - 1) {
     AddToSource(next);
-    CVertex* t = firstPass ? firstSink : SelectNewSink();
+    const int t = firstPass ? firstSink : SelectNewSink();
     firstPass = false;
 
     while (m_activeCount > 0) {
       // t cannot give a lighter cut than the best one any more.
-      if (Excess(t) >= best) break;
-      CVertex* v = HighestLabelActiveV();
+      if (m_excess[t] >= best) break;
+      const int v = HighestLabelActiveV();
       if (v == t)
         RemoveActive(v);
       else
         Discharge(v);
     }
 
-    const double sinkExcess = Excess(t);
+    const double sinkExcess = m_excess[t];
     if (sinkExcess < best) {
       best = sinkExcess;
-      bestDormant = m_dormant;
+      bestSide.clear();
+      for (const std::vector<int>& layer : m_dormant) bestSide.insert(bestSide.end(), layer.begin(), layer.end());
     }
     if (best <= 0.0) break;
     next = t;
   }
 
-  for (const std::list<CVertex*>& layer : bestDormant)
-    for (const CVertex* v : layer) result.push_back(m_graph->ID2Index(v->m_id));
+  WriteBack();
+  result.assign(bestSide.begin(), bestSide.end());
   return result;
 }
 
-void CHaoOrlin::AddToSource(CVertex* v) {
+void CHaoOrlin::WriteBack() {
+  for (int i = 0; i < m_n; ++i) {
+    CVertex* v = m_graph->GetVByIndex(i);
+    v->m_label = m_label[i];
+    int a = m_firstArc[i];
+    for (CEdge* e : v->m_edges[0]) e->m_flow = m_flow[a++];
+  }
+}
+
+void CHaoOrlin::Push(int arc, int w, double delta) {
+  // The flow of an edge is kept once per arc, negated on the reverse arc;
+  // negation is exact, so both arcs see the residuals of one shared flow.
+  m_flow[arc] += delta;
+  m_flow[m_reverse[arc]] -= delta;
+  UpdateExcess(w, delta);
+}
+
+void CHaoOrlin::AddToSource(int v) {
   RemoveActive(v);
-  for (int list = 0; list < 2; ++list) {
-    for (CEdge* e : v->m_edges[list]) {
-      const double residual = Residual(e, v);
-      if (residual > 0.0) {
-        e->AddFlow(residual, DirectionFrom(e, v));
-        UpdateExcess(OtherEnd(e, list), residual);
-      }
-    }
+  const int end = m_firstArc[v + 1];
+  for (int a = m_firstArc[v]; a < end; ++a) {
+    const double residual = Residual(a);
+    if (residual > 0.0) Push(a, m_head[a], residual);
   }
   PutToSleep(v, 0);
 }
 
-void CHaoOrlin::UpdateExcess(CVertex* w, double delta) {
-  double& excess = m_excess[w->m_work];
+void CHaoOrlin::UpdateExcess(int w, double delta) {
+  double& excess = m_excess[w];
   const double old = excess;
   excess += delta;
   if (excess < 0.0) throw "CHaoOrlin::UpdateExcess - negative excess is illegal";
-  if (old == 0.0 && IsAwake(w)) AddActive(w);
+  if (old == 0.0 && m_awakeLabel[w] != kAsleep) AddActive(w);
 }
 
-void CHaoOrlin::AddActive(CVertex* v) {
-  m_active[v->m_label].push_back(v);
-  ++m_activeIn[v->m_work];
+void CHaoOrlin::AddActive(int v) {
+  // Only awake vertices with an excess are listed, each once: a vertex is
+  // listed when its excess leaves 0 or it wakes with one, and unlisted when
+  // it is discharged, relabelled or becomes a sink or part of S.
+  if (m_isActive[v]) throw "CHaoOrlin::AddActive - vertex is already active";
+  const int label = m_label[v];
+  m_activePrev[v] = m_activeTail[label];
+  m_activeNext[v] = kNone;
+  if (m_activeTail[label] == kNone)
+    m_activeHead[label] = v;
+  else
+    m_activeNext[m_activeTail[label]] = v;
+  m_activeTail[label] = v;
+  m_isActive[v] = 1;
   ++m_activeCount;
-  if (v->m_label > m_maxActiveLabel) m_maxActiveLabel = v->m_label;
+  if (label > m_maxActiveLabel) m_maxActiveLabel = label;
 }
 
-void CHaoOrlin::RemoveActive(CVertex* v) {
-  int& occurrences = m_activeIn[v->m_work];
-  if (occurrences == 0) return;
-  std::list<CVertex*>& list = m_active[v->m_label];
-  std::list<CVertex*>::iterator it;
-  if (occurrences == 1) {
-    // Listed once: searching from the back (where AddActive put it) finds
-    // the same entry as a search from the front.
-    auto rit = std::find(list.rbegin(), list.rend(), v);
-    it = rit == list.rend() ? list.end() : std::prev(rit.base());
-  } else {
-    it = std::find(list.begin(), list.end(), v);
-  }
-  if (it == list.end()) return;
-  list.erase(it);
-  --occurrences;
+void CHaoOrlin::RemoveActive(int v) {
+  if (!m_isActive[v]) return;
+  const int label = m_label[v];
+  const int prev = m_activePrev[v];
+  const int next = m_activeNext[v];
+  if (prev == kNone)
+    m_activeHead[label] = next;
+  else
+    m_activeNext[prev] = next;
+  if (next == kNone)
+    m_activeTail[label] = prev;
+  else
+    m_activePrev[next] = prev;
+  m_isActive[v] = 0;
   --m_activeCount;
-  if (m_maxActiveLabel > 0 && m_active[m_maxActiveLabel].empty()) --m_maxActiveLabel;
+  if (m_maxActiveLabel > 0 && m_activeHead[m_maxActiveLabel] == kNone) --m_maxActiveLabel;
 }
 
-CVertex* CHaoOrlin::HighestLabelActiveV() {
+int CHaoOrlin::HighestLabelActiveV() {
   if (m_activeCount == 0) throw "CHaoOrlin::HighestLabelActiveV - no active vertices exist";
-  while (m_maxActiveLabel > 0 && m_active[m_maxActiveLabel].empty()) --m_maxActiveLabel;
-  return m_active[m_maxActiveLabel].front();
+  while (m_maxActiveLabel > 0 && m_activeHead[m_maxActiveLabel] == kNone) --m_maxActiveLabel;
+  return m_activeHead[m_maxActiveLabel];
 }
 
-void CHaoOrlin::Discharge(CVertex* v) {
-  while (Excess(v) > 0.0) {
-    for (int list = 0; list < 2; ++list) {
-      for (CEdge* e : v->m_edges[list]) {
-        double& excess = m_excess[v->m_work];
-        if (!(excess > 0.0)) break;
-        CVertex* w = OtherEnd(e, list);
-        const double residual = Residual(e, v);
-        if (v->m_label == w->m_label + 1 && residual > kResidualEps && IsAwake(w)) {
-          const double delta = residual < excess ? residual : excess;
-          e->AddFlow(delta, DirectionFrom(e, v));
-          excess -= delta;
-          UpdateExcess(w, delta);
-        }
-      }
+void CHaoOrlin::Discharge(int v) {
+  double& excess = m_excess[v];
+  while (excess > 0.0) {
+    // Arcs into awake vertices one label below v are admissible.
+    const int target = m_label[v] - 1;
+    const int end = m_firstArc[v + 1];
+    // First pushed arc that kept a usable residual (a rounding remainder
+    // above the push floor): it must be looked at again.
+    int keep = end;
+    int a = m_currentArc[v];
+    for (; a < end; ++a) {
+      const int w = m_head[a];
+      if (m_awakeLabel[w] != target) continue;
+      const double residual = Residual(a);
+      if (!(residual > kResidualEps)) continue;
+      const double delta = residual < excess ? residual : excess;
+      excess -= delta;
+      Push(a, w, delta);
+      if (!(excess > 0.0)) break;
+      if (keep == end && Residual(a) > kResidualEps) keep = a;
     }
-    if (Excess(v) > 0.0 && RelabelOrSleep(v)) break;
+    if (a < end) {
+      // The excess ran out at arc a, which may still be admissible.
+      m_currentArc[v] = std::min(a, keep);
+      break;
+    }
+    if (RelabelOrSleep(v)) break;
   }
   RemoveActive(v);
 }
 
-bool CHaoOrlin::RelabelOrSleep(CVertex* v) {
-  const int label = v->m_label;
+bool CHaoOrlin::RelabelOrSleep(int v) {
+  const int label = m_label[v];
   if (m_labelCount[label] == 1) {
     // v is the only awake vertex with its label: everything at or above it
     // is cut off from the sink and goes to sleep together.
@@ -233,14 +271,14 @@ bool CHaoOrlin::RelabelOrSleep(CVertex* v) {
   return !Relabel(v);
 }
 
-bool CHaoOrlin::Relabel(CVertex* v) {
-  const int oldLabel = v->m_label;
+bool CHaoOrlin::Relabel(int v) {
+  const int oldLabel = m_label[v];
   int minLabel = kLabelBound;
-  for (int list = 0; list < 2; ++list) {
-    for (const CEdge* e : v->m_edges[list]) {
-      const CVertex* w = OtherEnd(e, list);
-      if (IsAwake(w) && Residual(e, v) > kResidualEps && w->m_label < minLabel) minLabel = w->m_label;
-    }
+  const int begin = m_firstArc[v];
+  const int end = m_firstArc[v + 1];
+  for (int a = begin; a < end; ++a) {
+    const int label = m_awakeLabel[m_head[a]];
+    if (label != kAsleep && label < minLabel && Residual(a) > kResidualEps) minLabel = label;
   }
   if (minLabel == kLabelBound) {
     PutToSleep(v, static_cast<int>(m_dormant.size()));
@@ -251,65 +289,73 @@ bool CHaoOrlin::Relabel(CVertex* v) {
   if (newLabel > m_n) throw "CHaoOrlin::Relabel - label is out of scope";
 
   // The excess stays in its array; the label tables only move the id.
-  m_layers[oldLabel].Erase(v->m_id);
-  m_layers[newLabel][v->m_id] = 0.0;
+  m_layers[oldLabel].Erase(m_id[v]);
+  m_layers[newLabel][m_id[v]] = v;
   RemoveActive(v);
-  v->m_label = -1;
-  v->SetLabel(newLabel);
+  m_label[v] = newLabel;
+  m_awakeLabel[v] = newLabel;
   AddActive(v);
   --m_labelCount[oldLabel];
   ++m_labelCount[newLabel];
+
+  // v's arcs are all new to it; a neighbour one label above v may now have
+  // an admissible arc into v before its current arc.
+  m_currentArc[v] = begin;
+  for (int a = begin; a < end; ++a) {
+    const int w = m_head[a];
+    if (m_label[w] == newLabel + 1 && m_reverse[a] < m_currentArc[w]) m_currentArc[w] = m_reverse[a];
+  }
   return true;
 }
 
-void CHaoOrlin::PutToSleep(CVertex* v, int layer) {
+void CHaoOrlin::PutToSleep(int v, int layer) {
   const int layers = static_cast<int>(m_dormant.size());
   if (layer != 0 && layer != layers - 1 && layer != layers) throw "CHaoOrlin::PutToSleep - illegal layer index";
-  if (layer == layers) m_dormant.push_back(std::list<CVertex*>());
+  if (layer == layers) m_dormant.push_back(std::vector<int>());
   m_dormant[layer].push_back(v);
-  m_isAwake[v->m_work] = 0;
+  m_awakeLabel[v] = kAsleep;
   --m_awakeCount;
-  --m_labelCount[v->m_label];
+  --m_labelCount[m_label[v]];
 }
 
 void CHaoOrlin::PutToSleepFromLabel(int from, int layer) {
   if (from < 0 || from > m_n) throw "CHaoOrlin::PutToSleepFromLabel - from label is illegal";
   for (int label = from; label <= m_n; ++label) {
-    const CIDHash<double>& excesses = m_layers[label];
-    for (CHashIter<double> it = excesses.Begin(); it != excesses.End(); ++it) {
-      CVertex* v = VertexOfID(it.GetConstPointed().first);
-      if (IsAwake(v)) PutToSleep(v, layer);
+    if (m_labelCount[label] == 0) continue;  // nobody awake to put to sleep
+    const CIDHash<int>& ids = m_layers[label];
+    for (CHashIter<int> it = ids.Begin(); it != ids.End(); ++it) {
+      const int v = it.GetConstPointed().second;
+      if (m_awakeLabel[v] != kAsleep) PutToSleep(v, layer);
     }
   }
 }
 
-std::list<CVertex*> CHaoOrlin::AwakeLayer() {
+int CHaoOrlin::AwakeLayer() {
   if (m_dormant.size() <= 1) throw "CHaoOrlin::AwakeLayer - layer 0 cannot be awaken";
-  std::list<CVertex*> layer;
+  std::vector<int> layer;
   layer.swap(m_dormant.back());
   m_dormant.pop_back();
-  for (CVertex* v : layer) {
-    m_isAwake[v->m_work] = 1;
-    ++m_labelCount[v->m_label];
-    if (Excess(v) > 0.0) AddActive(v);
+  int sink = kNone;
+  for (int v : layer) {
+    m_awakeLabel[v] = m_label[v];
+    ++m_labelCount[m_label[v]];
+    if (m_excess[v] > 0.0) AddActive(v);
+    if (sink == kNone || m_label[v] < m_label[sink]) sink = v;
   }
   m_awakeCount += static_cast<int>(layer.size());
-  return layer;
+  // Arcs into the woken vertices may be admissible anywhere.
+  std::copy(m_firstArc.begin(), m_firstArc.end() - 1, m_currentArc.begin());
+  return sink;
 }
 
-CVertex* CHaoOrlin::SelectNewSink() {
-  if (m_awakeCount == 0) {
-    const std::list<CVertex*> woken = AwakeLayer();
-    CVertex* sink = nullptr;
-    for (CVertex* v : woken)
-      if (sink == nullptr || v->m_label < sink->m_label) sink = v;
-    return sink;
-  }
+int CHaoOrlin::SelectNewSink() {
+  if (m_awakeCount == 0) return AwakeLayer();
   for (int label = 0; label <= m_n; ++label) {
-    const CIDHash<double>& excesses = m_layers[label];
-    for (CHashIter<double> it = excesses.Begin(); it != excesses.End(); ++it) {
-      CVertex* v = VertexOfID(it.GetConstPointed().first);
-      if (IsAwake(v)) return v;
+    if (m_labelCount[label] == 0) continue;
+    const CIDHash<int>& ids = m_layers[label];
+    for (CHashIter<int> it = ids.Begin(); it != ids.End(); ++it) {
+      const int v = it.GetConstPointed().second;
+      if (m_awakeLabel[v] != kAsleep) return v;
     }
   }
   throw "CHaoOrlin::SelectNewSink - no awake vertex exists";

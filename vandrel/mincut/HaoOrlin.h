@@ -1,19 +1,21 @@
 #pragma once
 // Hao-Orlin minimum cut: one preflow-push pass with dormant vertex layers
 // finds the minimum cut over all sinks of a component with non-negative
-// vertex weight sums.  Highest-label selection; the per-label id tables
-// and the sink choice follow the id-hash iteration orders, which decide the
-// ties between equally light cuts.
+// vertex weight sums.  Highest-label selection, FIFO within a label; the
+// per-label id tables and the sink choice follow the id-hash iteration
+// orders, which decide the ties between equally light cuts.
+// The pass works on a copy of the component in arrays: vertices by working
+// index, each vertex's arcs contiguous (its m_edges[0] then m_edges[1], in
+// list order), and a current-arc position per vertex so that a discharge
+// does not rescan arcs that cannot have become admissible.
 // Cost: O(n^2 * m) pushes and relabels in the worst case (n vertices, m
-// edges); used up to 1000 vertices.
+// edges), O(n + m) memory; used up to 1000 vertices.
 
 #include <list>
 #include <vector>
 
 #include "vandrel/graph/IDHash.h"
 #include "vandrel/mincut/MinCut.h"
-
-class CVertex;
 
 class CHaoOrlin : public CMinCutAlg {
  public:
@@ -22,39 +24,63 @@ class CHaoOrlin : public CMinCutAlg {
   std::list<int> Run(CComponent* component) override;
 
  private:
+  // The arc arrays of the component (vertex i = index i).
+  void BuildArcs();
   // Labels, excess tables and the empty source set; returns the source and
-  // stores the first sink in *firstSink (null when the source is isolated).
-  CVertex* Initialize(CVertex** firstSink);
-  void AddToSource(CVertex* v);
-  CVertex* SelectNewSink();
-  std::list<CVertex*> AwakeLayer();
+  // stores the first sink in *firstSink (-1 when the source is isolated).
+  int Initialize(int* firstSink);
+  void AddToSource(int v);
+  int SelectNewSink();
+  // Wakes the newest dormant layer; returns its first vertex of lowest label.
+  int AwakeLayer();
 
-  void Discharge(CVertex* v);
+  void Discharge(int v);
   // True when v went to sleep instead of getting a higher label.
-  bool RelabelOrSleep(CVertex* v);
-  bool Relabel(CVertex* v);
-  void PutToSleep(CVertex* v, int layer);
+  bool RelabelOrSleep(int v);
+  bool Relabel(int v);
+  void PutToSleep(int v, int layer);
   void PutToSleepFromLabel(int from, int layer);
 
-  void UpdateExcess(CVertex* w, double delta);
-  double Excess(const CVertex* v) const;
-  bool IsAwake(const CVertex* v) const;
-  void AddActive(CVertex* v);
-  void RemoveActive(CVertex* v);
-  CVertex* HighestLabelActiveV();
-  CVertex* VertexOfID(unsigned int id) const;
+  void Push(int arc, int w, double delta);
+  void UpdateExcess(int w, double delta);
+  void AddActive(int v);
+  void RemoveActive(int v);
+  int HighestLabelActiveV();
+  // Residual capacity of an arc: its weight less the flow along it.
+  double Residual(int arc) const { return m_weight[arc] - m_flow[arc]; }
+  // Hands labels and flows back to the component's vertices and edges.
+  void WriteBack();
 
-  CComponent* m_graph;                          // not owned
-  int m_n;                                      // vertex count
-  std::vector<double> m_excess;                 // by working index
-  std::vector<char> m_isAwake;                  // by working index: in W
-  std::vector<int> m_activeIn;                  // by working index: entries in m_active
+  CComponent* m_graph;  // not owned
+  int m_n;              // vertex count
+
+  // Arcs: vertex v owns [m_firstArc[v], m_firstArc[v + 1]).
+  std::vector<int> m_firstArc;
+  std::vector<int> m_head;        // by arc: working index of the other end
+  std::vector<int> m_reverse;     // by arc: the same edge seen from the head
+  std::vector<double> m_weight;   // by arc: edge weight
+  std::vector<double> m_flow;     // by arc: flow along the arc (negated on its reverse)
+  std::vector<int> m_currentArc;  // by vertex: earlier arcs are not admissible
+
+  std::vector<unsigned int> m_id;  // by vertex
+  std::vector<int> m_label;        // by vertex
+  // By vertex: the label while awake, kAsleep while dormant; one load tells
+  // both things an admissible arc needs of its head.
+  std::vector<int> m_awakeLabel;
+  std::vector<double> m_excess;  // by vertex
   int m_awakeCount;
-  std::vector<int> m_labelCount;                // awake vertices per label
-  std::vector<std::list<CVertex*>> m_active;    // active vertices per label
+  std::vector<int> m_labelCount;  // awake vertices per label
+
+  // Active vertices: one FIFO list per label, linked through the vertices.
+  std::vector<int> m_activeHead;  // by label
+  std::vector<int> m_activeTail;  // by label
+  std::vector<int> m_activeNext;  // by vertex
+  std::vector<int> m_activePrev;  // by vertex
+  std::vector<char> m_isActive;   // by vertex
   int m_activeCount;
-  int m_maxActiveLabel;                         // upper bound, see AddActive
-  std::vector<std::list<CVertex*>> m_dormant;   // layer 0 = source set S
-  // Per label: the ids carrying it, in id-hash order (values unused).
-  std::vector<CIDHash<double>> m_layers;
+  int m_maxActiveLabel;  // upper bound, see AddActive
+
+  std::vector<std::vector<int>> m_dormant;  // layer 0 = source set S
+  // Per label: the ids carrying it, in id-hash order (value: working index).
+  std::vector<CIDHash<int>> m_layers;
 };
