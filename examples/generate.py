@@ -13,10 +13,15 @@ every machine and Python version.
     generate.py fp  PREFIX --genes 1000 --conditions 40 --groups 12
     generate.py sd  PREFIX --genes 400  --conditions 30 --groups 6
     generate.py sd  PREFIX --genes 5000 --conditions 60 --groups 40 --keep-share 0.15
+    generate.py fp  PREFIX --genes 3000 --conditions 60 --one-profile 0.3
 
 With --keep-share F the .sim file is sparse: it keeps every pair of genes of
 the same planted group and each other pair with probability F (drawn from a
 separate generator, so the matrix is the same as without the option).
+
+With --one-profile S every gene is one shared profile, shifted and scaled,
+plus noise of standard deviation S: a dense set in which nearly every pair is
+highly correlated (about 1 / (1 + S^2)); all genes are in group 1.
 """
 import argparse
 import math
@@ -75,6 +80,19 @@ def make_matrix(genes, conditions, groups, noise_fraction, spread, seed):
         rows.append(row)
         truth.append(label)
     return names, rows, truth
+
+
+def make_one_profile(genes, conditions, noise, seed):
+    """Returns (names, rows, truth): one shared profile plus noise per gene."""
+    rng = Lcg(seed)
+    profile = [rng.normal() for _ in range(conditions)]
+    names, rows = [], []
+    for pos in range(genes):
+        scale = 1.0 + 0.5 * rng.uniform()
+        offset = 2.0 * rng.normal()
+        rows.append([offset + scale * (profile[c] + noise * rng.normal()) for c in range(conditions)])
+        names.append("G%05d" % pos)
+    return names, rows, [1] * genes
 
 
 def pearson(a, b):
@@ -145,8 +163,13 @@ def main():
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--keep-share", type=float, default=None,
                    help="sd only: write same-group pairs plus this share of the others")
+    p.add_argument("--one-profile", type=float, default=None, metavar="S",
+                   help="every gene is one shared profile plus noise of this size (a dense set)")
     a = p.parse_args()
-    names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
+    if a.one_profile is not None:
+        names, rows, truth = make_one_profile(a.genes, a.conditions, a.one_profile, a.seed)
+    else:
+        names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
     write_truth(a.prefix, names, truth)
     if a.kind == "fp":
         write_orig(a.prefix, names, rows)
