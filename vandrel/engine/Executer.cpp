@@ -158,6 +158,7 @@ void CExecuter<T>::RunSuperComponent(std::size_t k, double adoptTh, double rejec
   } catch (const std::bad_alloc&) {
     throw "CExecuter::Run - memory problem";
   }
+  data->ReleaseValues();  // the graph holds them as edges now
   const unsigned int n = static_cast<unsigned int>(graph->GetVerticesNum());
   CAnalysisFile::Write("\n+++++++++++++++\nSuper component ", static_cast<unsigned int>(k + 1),
                        ", size = ", n);
