@@ -4,6 +4,9 @@
 #   bench/run.sh [--runs N] [--sets "fp5k fp20k sd5k tflarge"] [--scratch DIR]
 #                [--stages "label=REV ..."] [--stage-runs K] [--no-mcl]
 #
+# Further sets: "all" (the ALL leukemia microarray set, exported with R) and
+# "dense" (3,000 genes sharing one profile); see bench/README.md.
+#
 # Generates the data sets (once) into the scratch folder (default
 # /tmp/vandrel-bench, never committed), builds both programs (RelWithDebInfo)
 # from the working tree and runs each set N times (default 3) on a fresh copy
@@ -62,6 +65,19 @@ for s in $stages; do
 done
 stage_list+=("now $bin $runs")
 
+# The ALL leukemia set comes from R's Bioconductor data package (Debian
+# packages r-base-core and r-bioc-all), installed when missing and possible.
+need_all_data() {
+  local check='suppressPackageStartupMessages({library(Biobase); library(ALL)})'
+  Rscript -e "$check" >/dev/null 2>&1 && return
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq r-base-core r-bioc-all >/dev/null 2>&1 || true
+  fi
+  Rscript -e "$check" >/dev/null 2>&1 && return
+  echo "set all needs the Debian packages r-base-core and r-bioc-all (as root: apt-get install r-base-core r-bioc-all)" >&2
+  exit 2
+}
+
 gen() {  # <set>: writes the inputs of a set into $scratch/data/<set>/ once
   local d=$scratch/data/$1
   [ -f "$d/.done" ] && return
@@ -79,6 +95,11 @@ gen() {  # <set>: writes the inputs of a set into $scratch/data/<set>/ once
     # value lines).
     sd50k) python3 examples/generate.py sd "$d/genes" --genes 50000 --groups 2000 --partners 80
           cp examples/sd/params.txt "$d/" ;;
+    all) need_all_data
+         Rscript bench/export_all.R "$d/genes.orig"
+         cp examples/fp/params.txt "$d/" ;;
+    dense) python3 examples/generate.py fp "$d/genes" --genes 3000 --conditions 60 --one-profile 0.3
+         cp examples/fp/params.txt "$d/" ;;
     *) echo "unknown set $1" >&2; exit 2 ;;
   esac
   rm -f "$d/genes.truth"

@@ -14,6 +14,7 @@ every machine and Python version.
     generate.py sd  PREFIX --genes 400  --conditions 30 --groups 6
     generate.py sd  PREFIX --genes 5000 --conditions 60 --groups 40 --keep-share 0.15
     generate.py sd  PREFIX --genes 50000 --groups 2000 --partners 80
+    generate.py fp  PREFIX --genes 3000 --conditions 60 --one-profile 0.3
 
 With --keep-share F the .sim file is sparse: it keeps every pair of genes of
 the same planted group and each other pair with probability F (drawn from a
@@ -29,6 +30,10 @@ around 60 (normal, standard deviation 8), plus K random partners drawn for
 each gene from the other groups, with a score around 10 (standard deviation
 4): the shape of scores from sequence comparison.  A pair drawn twice is
 written once, so a gene has about 2K such partners.
+
+With --one-profile S every gene is one shared profile, shifted and scaled,
+plus noise of standard deviation S: a dense set in which nearly every pair is
+highly correlated (about 1 / (1 + S^2)); all genes are in group 1.
 """
 from array import array
 import argparse
@@ -88,6 +93,19 @@ def make_matrix(genes, conditions, groups, noise_fraction, spread, seed):
         rows.append(row)
         truth.append(label)
     return names, rows, truth
+
+
+def make_one_profile(genes, conditions, noise, seed):
+    """Returns (names, rows, truth): one shared profile plus noise per gene."""
+    rng = Lcg(seed)
+    profile = [rng.normal() for _ in range(conditions)]
+    names, rows = [], []
+    for pos in range(genes):
+        scale = 1.0 + 0.5 * rng.uniform()
+        offset = 2.0 * rng.normal()
+        rows.append([offset + scale * (profile[c] + noise * rng.normal()) for c in range(conditions)])
+        names.append("G%05d" % pos)
+    return names, rows, [1] * genes
 
 
 def pearson(a, b):
@@ -221,6 +239,8 @@ def main():
     p.add_argument("--partners", type=int, default=None,
                    help="sd only: equal groups of scores, all same-group pairs plus this many "
                         "random partners per gene")
+    p.add_argument("--one-profile", type=float, default=None, metavar="S",
+                   help="every gene is one shared profile plus noise of this size (a dense set)")
     a = p.parse_args()
     if a.unlisted and (a.kind != "sd" or a.keep_share is None):
         p.error("--unlisted needs sd and --keep-share")
@@ -232,7 +252,10 @@ def main():
         names, labels = write_partner_sim(a.prefix, a.genes, a.groups, a.partners, a.seed)
         write_truth(a.prefix, names, labels)
         return
-    names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
+    if a.one_profile is not None:
+        names, rows, truth = make_one_profile(a.genes, a.conditions, a.one_profile, a.seed)
+    else:
+        names, rows, truth = make_matrix(a.genes, a.conditions, a.groups, a.noise, a.spread, a.seed)
     if a.unlisted:
         names, rows, truth = add_unlisted(names, rows, truth, a.unlisted, a.seed)
     write_truth(a.prefix, names, truth)

@@ -98,6 +98,8 @@ void CSimilarityData::AddValue(unsigned int a, unsigned int b, double v) {
   }
 }
 
+void CSimilarityData::ReleaseValues() { std::vector<CElement>().swap(m_values); }
+
 unsigned int CSimilarityData::GetSimValsNumToBigger(unsigned int index) const {
   if (index >= m_counters.size())
     throw "CSimilarityData::GetSimValsNumToBigger - name index is out of scope";

@@ -99,6 +99,9 @@ class CSimilarityData {
   const CSimDistrib* GetSimDistrib() const { return m_simDistrib.get(); }
   // Installs a model (takes ownership), replacing any earlier one.
   void SetSimDistrib(std::unique_ptr<CSimDistrib> model);
+  // Frees the stored values once nothing reads them any more (a graph built
+  // from the table keeps only its names, fingerprints and model).
+  void ReleaseValues();
 
  protected:
   // Appends (a, b, v) and updates the counters of a and b.

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "vandrel/data/SimilarityData.h"
+#include "vandrel/engine/SuperCompSplitter.h"
 #include "vandrel/graph/SimilarityGraph.h"
 #include "vandrel/run/AnalysisFile.h"
 #include "vandrel/solution/Cluster.h"
@@ -171,51 +172,11 @@ void CExecuter<T>::HandleVerySmallComps(const Component& component, unsigned int
 }
 
 template <class T>
-void CExecuter<T>::CreateSuperCompsIDsLists(const COwningHandle<Component>& handle, double t,
+void CExecuter<T>::CreateSuperCompsIDsLists(const COwningHandle<Component>& component, double t,
                                             double d) {
-  COwningHandle<Component> component(handle);
-  const unsigned int n = static_cast<unsigned int>(component->GetVerticesNum());
-  try {
-    if (n < kMinSplitPieceSize) {
-      IDList ids = component->GetIDsList();
-      m_remained.splice(m_remained.end(), ids);
-      return;
-    }
-    if (n <= kMaxSuperCompSize) {
-      m_superComps.push_back(component->GetIDsVector());
-      m_superCompIsWhole.push_back(false);
-      return;
-    }
-  } catch (const std::bad_alloc&) {
-    throw "CExecuter::CreateSuperCompsIDsLists - memory problems";
-  }
-
-  const CSimDistrib& model = *component->GetSimDistrib();
-  const double r = model.GetDistrib(0)->LogPdf(t) - model.GetDistrib(1)->LogPdf(t);
-  if (t < 0.0 || r < component->GetWeightTh()) {
-    // Too weakly separated to split by threshold: keep the screened core.
-    try {
-      CComp2Screened<Basic> screened(component);
-      IDList out = screened.GetScreenedIDs();
-      m_remained.splice(m_remained.end(), out);
-      COwningHandle<Graph> core = screened.TakeScreenedGraph();
-      m_superComps.push_back(core->GetIDsVector());
-      m_superCompIsWhole.push_back(false);
-    } catch (const std::bad_alloc&) {
-      throw "CSuperZelk executer :: CreateSuperCompsIDsLists - memory problem";
-    }
-    return;
-  }
-
-  std::unique_ptr<CGraph2Components<Basic>> pieces;
-  try {
-    pieces.reset(new CGraph2Components<Basic>(COwningHandle<Graph>(component), t));
-  } catch (const std::bad_alloc&) {
-    throw "CSuperZelk executer :: CreateSuperCompsIDsLists - memory problem";
-  }
-  const unsigned int num = pieces->GetComponentsNum();
-  const double next = num > 0.2 * n ? -1.0 : t + d;
-  for (unsigned int i = 0; i < num; ++i) CreateSuperCompsIDsLists(pieces->TakeComponent(i), next, d);
+  CSuperCompSplitter<Basic> splitter(kMinSplitPieceSize, kMaxSuperCompSize);
+  splitter.Split(component, t, d, &m_superComps, &m_remained);
+  m_superCompIsWhole.resize(m_superComps.size(), false);  // none is a whole component
 }
 
 template <class T>
@@ -229,6 +190,7 @@ void CExecuter<T>::RunSuperComponent(std::size_t k, double adoptTh, double rejec
   } catch (const std::bad_alloc&) {
     throw "CExecuter::Run - memory problem";
   }
+  data->ReleaseValues();  // the graph holds them as edges now
   const unsigned int n = static_cast<unsigned int>(graph->GetVerticesNum());
   CAnalysisFile::Write("\n+++++++++++++++\nSuper component ", static_cast<unsigned int>(k + 1),
                        ", size = ", n);

@@ -22,12 +22,26 @@ constexpr unsigned int kDefaultMinScreenSize = 250;
 // ---------------------------------------------------------------------------
 // CGraph2Components
 
+std::vector<std::size_t> SmallestFirstOrder(const std::vector<std::vector<int>>& lists) {
+  const std::size_t count = lists.size();
+  std::vector<std::size_t> order(count);
+  for (std::size_t i = 0; i < count; ++i) order[i] = i;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::size_t j = i;
+    for (std::size_t p = i + 1; p < count; ++p)
+      if (lists[order[p]].size() < lists[order[j]].size()) j = p;
+    if (j != i) std::swap(order[i], order[j]);
+  }
+  return order;
+}
+
 template <class T>
 CGraph2Components<T>::CGraph2Components(const COwningHandle<Graph>& g,
                                         double minWeight)
     : CTransformer<Graph, Component>(g) {
   if (minWeight == kWidestFloorMarker) minWeight = kWidestFloor;
   Graph& graph = *this->m_input;
+  std::vector<std::vector<int>> ordered;
   try {
     graph.ClearLabels();
     // One vertex-index list per component, in ascending index order.
@@ -44,21 +58,31 @@ CGraph2Components<T>::CGraph2Components(const COwningHandle<Graph>& g,
         lists[v->m_label].push_back(i);
       }
     }
+    ordered.reserve(lists.size());
+    for (std::size_t k : SmallestFirstOrder(lists)) ordered.push_back(std::move(lists[k]));
+  } catch (const std::bad_alloc&) {
+    throw "CGraph2Components constructor - memory problem";
+  }
+  Build(ordered);
+}
 
-    // Smallest first; a list moves forward only when strictly smaller.
-    const size_t count = lists.size();
-    for (size_t i = 0; i < count; ++i) {
-      size_t j = i;
-      for (size_t p = i + 1; p < count; ++p)
-        if (lists[p].size() < lists[j].size()) j = p;
-      if (j != i) std::swap(lists[i], lists[j]);
-    }
+template <class T>
+CGraph2Components<T>::CGraph2Components(
+    const COwningHandle<Graph>& g, const std::vector<std::vector<int>>& orderedLists)
+    : CTransformer<Graph, Component>(g) {
+  Build(orderedLists);
+}
 
+template <class T>
+void CGraph2Components<T>::Build(const std::vector<std::vector<int>>& orderedLists) {
+  Graph& graph = *this->m_input;
+  try {
+    const std::size_t count = orderedLists.size();
     m_components.reserve(count);
-    for (size_t i = 0; i + 1 < count; ++i) {
+    for (std::size_t i = 0; i + 1 < count; ++i) {
       m_components.push_back(
-          COwningHandle<Component>(new Component(graph, lists[i])));
-      graph.DeleteVertices(lists[i]);
+          COwningHandle<Component>(new Component(graph, orderedLists[i])));
+      graph.DeleteVertices(orderedLists[i]);
     }
     if (count > 0)
       m_components.push_back(COwningHandle<Component>(new Component(&graph)));

@@ -15,6 +15,7 @@
 //
 // Each exists for CSDTypeTags (CSimilarityGraph / CComponent) and for
 // CFPTypeTags (CFPGraph / CFPComponent).
+#include <cstddef>
 #include <list>
 #include <vector>
 
@@ -89,6 +90,12 @@ class CTransformer {
 // The transformers reach graph and component internals through the access
 // classes CGraphFriend and CCompFriend of the similarity graphs.
 
+// Output order of components found as vertex-index lists (in the order of
+// their first vertex): smallest first, by a selection sort that moves a list
+// forward only when it is strictly smaller (so not stable).  Element i of the
+// result is the position in `lists` of the i-th output component.
+std::vector<std::size_t> SmallestFirstOrder(const std::vector<std::vector<int>>& lists);
+
 // Connected components of a graph over the edges of weight >= minWeight
 // (-1000000.0 asks for the widest floor, -100000000.0), ordered by size,
 // smallest first (an unstable selection sort).
@@ -101,6 +108,11 @@ class CGraph2Components
   using Graph = typename T::Graph;
   using Component = typename T::Component;
   CGraph2Components(const COwningHandle<Graph>& g, double minWeight);
+  // The components already known: vertex-index lists of g (each ascending)
+  // in output order, as SmallestFirstOrder puts them.  The pieces are built
+  // as by the first constructor; the last list keeps g's vertices.
+  CGraph2Components(const COwningHandle<Graph>& g,
+                    const std::vector<std::vector<int>>& orderedLists);
   ~CGraph2Components() override;
 
   // Throws "CGraph2Components::TakeComponent - index is out of scope" or
@@ -111,6 +123,9 @@ class CGraph2Components
   }
 
  private:
+  // Builds the components from lists in output order.
+  void Build(const std::vector<std::vector<int>>& orderedLists);
+
   std::vector<COwningHandle<Component>> m_components;  // null once taken
 };
 
