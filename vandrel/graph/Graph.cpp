@@ -218,12 +218,38 @@ CGraph::CGraph(const CGraph& source, const std::list<int>& indices) : m_ownsVert
   BuildInduced(source, std::vector<int>(indices.begin(), indices.end()));
 }
 
+namespace {
+// Keeps the m_work values of a graph's vertices and puts them back when it
+// goes out of scope, so that a routine may use them as scratch marks while
+// callers that keep their own numbers there (super-component splitting) find
+// them unchanged.
+class CWorkMarksKeeper {
+ public:
+  explicit CWorkMarksKeeper(const std::vector<CVertex*>& vertices) : m_vertices(vertices) {
+    m_saved.reserve(vertices.size());
+    for (const CVertex* v : vertices) m_saved.push_back(v != nullptr ? v->m_work : 0);
+  }
+  ~CWorkMarksKeeper() {
+    for (size_t i = 0; i < m_vertices.size(); ++i)
+      if (m_vertices[i] != nullptr) m_vertices[i]->m_work = m_saved[i];
+  }
+  CWorkMarksKeeper(const CWorkMarksKeeper&) = delete;
+  CWorkMarksKeeper& operator=(const CWorkMarksKeeper&) = delete;
+
+ private:
+  const std::vector<CVertex*>& m_vertices;
+  std::vector<int> m_saved;
+};
+}  // namespace
+
 void CGraph::BuildInduced(const CGraph& source, const std::vector<int>& indices) {
   try {
     const size_t n = indices.size();
     m_vertices.reserve(n);
     // The source vertices' m_work marks the kept ones with their new index
     // (-1: not kept), so that an edge's far end is looked up in its vertex.
+    // Their earlier values come back when the copy is done.
+    CWorkMarksKeeper keeper(source.m_vertices);
     for (CVertex* v : source.m_vertices)
       if (v != nullptr) v->m_work = -1;
     for (int index : indices) {

@@ -250,6 +250,23 @@ TEST(GraphTest, SubgraphCopiesInducedEdges) {
   EXPECT_EQ(g->GetVByIndex(2)->GetDegree(), 3);
 }
 
+// Callers keep their own numbers in the source vertices' m_work (the
+// super-component splitter does); copying a subgraph marks vertices there
+// while it works and must give every number back.
+TEST(GraphTest, SubgraphLeavesTheSourceWorkMarksAsTheyWere) {
+  auto g = MakeGraph({4, 2, 8, 6});
+  Connect(*g, 4, 2, 1.0);
+  Connect(*g, 2, 8, 3.0);
+  Connect(*g, 6, 8, 4.0);
+  const std::vector<int> marks = {17, -5, 0, 42};
+  for (int i = 0; i < 4; ++i) g->GetVByIndex(i)->m_work = marks[i];
+  CGraph sub(*g, std::vector<int>{2, 1});
+  EXPECT_EQ(sub.GetEdgesNum(), 1);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(g->GetVByIndex(i)->m_work, marks[i]) << "vertex " << i;
+  EXPECT_THROW_MSG(CGraph(*g, std::vector<int>{1, 9}), "CGraph::GetVByIndex - index is out of scope");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(g->GetVByIndex(i)->m_work, marks[i]) << "vertex " << i;
+}
+
 TEST(GraphTest, ReindexingTakesOverOwnershipAndCompacts) {
   auto g = MakeGraph({1, 2, 3, 4});
   Connect(*g, 1, 2, 1.0);
