@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "vandrel/data/SimilarityData.h"
+#include "vandrel/engine/KernelFixtures.h"
 #include "vandrel/engine/Evaluators.h"
 #include "vandrel/graph/IDHash.h"
 #include "vandrel/graph/SimilarityGraph.h"
@@ -25,20 +26,7 @@ namespace {
 using SDZelk = CFullZelk<CSDExtendedTypeTags>;
 using SDBasic = CBasicZelk<CSDExtendedTypeTags>;
 
-// Mates N(0.8, 0.1), non-mates N(0.0, 0.3), pMates 0.1.
-const CSimDistrib& Model() {
-  static std::unique_ptr<CSimDistrib> model = [] {
-    const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_fullzelk_model";
-    {
-      std::ofstream out(prefix + ".distrib");
-      out << "P_MATES\t0.1\nNormDistrib\nEXP\t0.8\nSTD\t0.1\nNormDistrib\nEXP\t0\nSTD\t0.3\n";
-    }
-    std::unique_ptr<CSimDistrib> m(new CSimDistrib(prefix));
-    std::remove((prefix + ".distrib").c_str());
-    return m;
-  }();
-  return *model;
-}
+const CSimDistrib& Model() { return kerneltest::SeparatedModel(); }
 
 // A similarity table filled directly; element id = index.
 class TableData : public CSimilarityData {

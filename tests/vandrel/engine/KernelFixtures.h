@@ -16,6 +16,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "vandrel/data/Fingerprint.h"
 #include "vandrel/engine/Evaluators.h"
@@ -23,6 +27,7 @@
 #include "vandrel/engine/Merger.h"
 #include "vandrel/graph/SimilarityGraph.h"
 #include "vandrel/solution/Cluster.h"
+#include "vandrel/stats/SimDistrib.h"
 
 namespace kerneltest {
 
@@ -41,6 +46,25 @@ class CTestLcg {
  private:
   std::uint32_t m_state;
 };
+
+// A model with well separated components: mates N(0.8, 0.1), non-mates
+// N(0.0, 0.3), pMates 0.1.  The log-density difference r(t) falls below 0.5
+// for t above about 1.2, so rising thresholds end in screening there.  Read
+// once per process from a .distrib written to the test's temporary folder.
+inline const CSimDistrib& SeparatedModel() {
+  static std::unique_ptr<CSimDistrib> model = [] {
+    const std::string prefix =
+        ::testing::TempDir() + std::to_string(getpid()) + "_separated_model";
+    {
+      std::ofstream out(prefix + ".distrib");
+      out << "P_MATES\t0.1\nNormDistrib\nEXP\t0.8\nSTD\t0.1\nNormDistrib\nEXP\t0\nSTD\t0.3\n";
+    }
+    std::unique_ptr<CSimDistrib> m(new CSimDistrib(prefix));
+    std::remove((prefix + ".distrib").c_str());
+    return m;
+  }();
+  return *model;
+}
 
 // Element ids of the test graphs: sparse and not equal to vertex indices, so
 // that a mix-up of ids and indices shows.

@@ -24,22 +24,7 @@ using kerneltest::IdOf;
 using Ids = std::vector<unsigned int>;
 using Splitter = CSuperCompSplitter<CSDTypeTags>;
 
-// Mates N(0.8, 0.1), non-mates N(0.0, 0.3): the log-density difference r(t)
-// falls below 0.5 for t above about 1.2, so rising thresholds end in
-// screening there.
-const CSimDistrib& Model() {
-  static std::unique_ptr<CSimDistrib> model = [] {
-    const std::string prefix = ::testing::TempDir() + std::to_string(getpid()) + "_split_model";
-    {
-      std::ofstream out(prefix + ".distrib");
-      out << "P_MATES\t0.1\nNormDistrib\nEXP\t0.8\nSTD\t0.1\nNormDistrib\nEXP\t0\nSTD\t0.3\n";
-    }
-    std::unique_ptr<CSimDistrib> m(new CSimDistrib(prefix));
-    std::remove((prefix + ".distrib").c_str());
-    return m;
-  }();
-  return *model;
-}
+const CSimDistrib& Model() { return kerneltest::SeparatedModel(); }
 
 struct Edge {
   int a, b;  // vertex indices
