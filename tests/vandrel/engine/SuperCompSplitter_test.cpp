@@ -31,7 +31,7 @@ struct Edge {
   double w;
 };
 
-struct Spec {
+struct Case {
   int n = 0;
   std::vector<unsigned int> ids;  // of the vertices; empty: IdOf(index)
   std::vector<Edge> edges;  // in creation order
@@ -39,13 +39,13 @@ struct Spec {
   unsigned int minPiece = 3, maxSize = 20;
 };
 
-// A component over the spec's vertices and edges, with the spec's weight
+// A component over the case's vertices and edges, with its weight
 // threshold.
-CComponent* MakeComponent(const Spec& spec) {
+CComponent* MakeComponent(const Case& tc) {
   CSimilarityGraph g(&Model());
-  for (int v = 0; v < spec.n; ++v) g.PushBackV(nullptr, spec.ids.empty() ? IdOf(v) : spec.ids[v]);
-  for (const Edge& e : spec.edges) new CEdge(g.GetVByIndex(e.a), g.GetVByIndex(e.b), e.w);
-  g.m_analyzer.SetWeightTh(spec.weightTh);
+  for (int v = 0; v < tc.n; ++v) g.PushBackV(nullptr, tc.ids.empty() ? IdOf(v) : tc.ids[v]);
+  for (const Edge& e : tc.edges) new CEdge(g.GetVByIndex(e.a), g.GetVByIndex(e.b), e.w);
+  g.m_analyzer.SetWeightTh(tc.weightTh);
   return new CComponent(&g);
 }
 
@@ -63,15 +63,15 @@ struct Coverage {
 };
 
 // The straightforward recursion: one search of the whole piece per level.
-void ReferenceSplit(const COwningHandle<CComponent>& handle, double t, const Spec& spec,
+void ReferenceSplit(const COwningHandle<CComponent>& handle, double t, const Case& tc,
                     Result* out, Coverage* cov) {
   COwningHandle<CComponent> component(handle);
   const unsigned int n = static_cast<unsigned int>(component->GetVerticesNum());
-  if (n < spec.minPiece) {
+  if (n < tc.minPiece) {
     for (unsigned int id : component->GetIDsList()) out->remained.push_back(id);
     return;
   }
-  if (n <= spec.maxSize) {
+  if (n <= tc.maxSize) {
     out->superComps.push_back(component->GetIDsVector());
     return;
   }
@@ -88,20 +88,20 @@ void ReferenceSplit(const COwningHandle<CComponent>& handle, double t, const Spe
   const unsigned int num = pieces.GetComponentsNum();
   (num == 1 ? cov->emptySplits : cov->splits) += 1;
   if (num > 0.2 * n) ++cov->tooManyPieces;
-  const double next = num > 0.2 * n ? -1.0 : t + spec.d;
-  for (unsigned int i = 0; i < num; ++i) ReferenceSplit(pieces.TakeComponent(i), next, spec, out, cov);
+  const double next = num > 0.2 * n ? -1.0 : t + tc.d;
+  for (unsigned int i = 0; i < num; ++i) ReferenceSplit(pieces.TakeComponent(i), next, tc, out, cov);
 }
 
-Result RunReference(const Spec& spec, Coverage* cov) {
+Result RunReference(const Case& tc, Coverage* cov) {
   Result out;
-  ReferenceSplit(COwningHandle<CComponent>(MakeComponent(spec)), spec.t, spec, &out, cov);
+  ReferenceSplit(COwningHandle<CComponent>(MakeComponent(tc)), tc.t, tc, &out, cov);
   return out;
 }
 
-Result RunSplitter(const Spec& spec) {
+Result RunSplitter(const Case& tc) {
   Result out;
-  Splitter splitter(spec.minPiece, spec.maxSize);
-  splitter.Split(COwningHandle<CComponent>(MakeComponent(spec)), spec.t, spec.d, &out.superComps,
+  Splitter splitter(tc.minPiece, tc.maxSize);
+  splitter.Split(COwningHandle<CComponent>(MakeComponent(tc)), tc.t, tc.d, &out.superComps,
                  &out.remained);
   return out;
 }
@@ -117,10 +117,10 @@ void ExpectSame(const Result& want, const Result& got, const std::string& what) 
 // level's threshold or repeat, vertices are numbered apart from id order.
 // With `loose`, about a sixth of the vertices get only one or two heavy
 // edges: they stay in their pieces, and screening removes them.
-Spec RandomSpec(std::uint32_t seed, int nLo, int nHi, unsigned int maxLo, unsigned int maxHi,
+Case RandomCase(std::uint32_t seed, int nLo, int nHi, unsigned int maxLo, unsigned int maxHi,
                 bool loose = false) {
   CTestLcg lcg(seed);
-  Spec s;
+  Case s;
   s.n = lcg.Range(nLo, nHi);
   s.minPiece = static_cast<unsigned int>(lcg.Range(1, 6));
   s.maxSize = static_cast<unsigned int>(lcg.Range(static_cast<int>(maxLo), static_cast<int>(maxHi)));
@@ -179,8 +179,8 @@ Spec RandomSpec(std::uint32_t seed, int nLo, int nHi, unsigned int maxLo, unsign
 TEST(SuperCompSplitter, SamePiecesInTheSameOrderAsALevelByLevelSearchOnRandomComponents) {
   Coverage cov;
   for (std::uint32_t seed = 1; seed <= 400; ++seed) {
-    const Spec spec = RandomSpec(seed, 20, 220, 4, 60);
-    ExpectSame(RunReference(spec, &cov), RunSplitter(spec), "seed " + std::to_string(seed));
+    const Case tc = RandomCase(seed, 20, 220, 4, 60);
+    ExpectSame(RunReference(tc, &cov), RunSplitter(tc), "seed " + std::to_string(seed));
     if (HasFailure()) return;
   }
   EXPECT_GT(cov.emptySplits, 100);
@@ -194,8 +194,8 @@ TEST(SuperCompSplitter, SamePiecesInTheSameOrderAsALevelByLevelSearchOnRandomCom
 TEST(SuperCompSplitter, ScreenedPiecesAreTheSameAsALevelByLevelSearch) {
   Coverage cov;
   for (std::uint32_t seed = 1000; seed < 1060; ++seed) {
-    const Spec spec = RandomSpec(seed, 400, 900, 251, 290, true);
-    ExpectSame(RunReference(spec, &cov), RunSplitter(spec), "seed " + std::to_string(seed));
+    const Case tc = RandomCase(seed, 400, 900, 251, 290, true);
+    ExpectSame(RunReference(tc, &cov), RunSplitter(tc), "seed " + std::to_string(seed));
     if (HasFailure()) return;
   }
   EXPECT_GT(cov.screenedOut, 20);
@@ -211,7 +211,7 @@ TEST(SuperCompSplitter, BoundsDecideWhatIsLeftAndWhatIsASuperComponent) {
     std::size_t superComps, remained;
   } rows[] = {{7, 10, 0, 12}, {6, 10, 2, 0}, {3, 12, 1, 0}, {13, 20, 0, 12}};
   for (const Row& row : rows) {
-    Spec s;
+    Case s;
     s.n = 12;
     for (int v = 0; v + 1 < 12; ++v) s.edges.push_back({v, v + 1, v == 5 ? 0.65 : 1.0});
     s.t = 0.6;
@@ -231,7 +231,7 @@ TEST(SuperCompSplitter, APieceThatNoLevelSplitsIsScreened) {
   // weight threshold no level ever calls for screening, so going from level
   // to level could never make the clique smaller; it is screened (and, being
   // below the minimum screen size, kept whole).
-  Spec s;
+  Case s;
   s.n = 30;
   for (int a = 0; a < s.n; ++a)
     for (int b = a + 1; b < s.n; ++b)

@@ -635,7 +635,7 @@ namespace {
 
 // A test graph: vertex ids, the edges, and edges removed again before the
 // cut runs (their removal reorders the adjacency lists as pruning does).
-struct Spec {
+struct GraphCase {
   std::vector<unsigned int> ids;
   std::vector<WEdge> edges;
   bool withRemovals = false;
@@ -652,34 +652,34 @@ double ProfileWeight(cuttest::Gen& gen) { return 2.0 + 0.001 * gen.Below(4); }
 
 // A random spanning tree plus every other pair with probability density;
 // with removals, about one pair in four gets an edge that is removed again.
-Spec RandomSpec(int n, double density, double (*weight)(cuttest::Gen&), bool scrambled, bool removals,
+GraphCase RandomGraphCase(int n, double density, double (*weight)(cuttest::Gen&), bool scrambled, bool removals,
                 cuttest::Gen& gen) {
-  Spec spec;
-  spec.ids = scrambled ? cuttest::ScrambledIds(n, gen) : cuttest::PlainIds(n);
-  spec.withRemovals = removals;
+  GraphCase tc;
+  tc.ids = scrambled ? cuttest::ScrambledIds(n, gen) : cuttest::PlainIds(n);
+  tc.withRemovals = removals;
   std::vector<char> linked(static_cast<size_t>(n) * n, 0);
   for (int i = 1; i < n; ++i) {
     const int j = gen.Below(i);
-    spec.edges.push_back({i, j, weight(gen)});
+    tc.edges.push_back({i, j, weight(gen)});
     linked[static_cast<size_t>(j) * n + i] = 1;
   }
   for (int i = 0; i < n; ++i) {
     for (int j = i + 1; j < n; ++j) {
       if (linked[static_cast<size_t>(i) * n + j]) continue;
       if (gen.Unit() < density)
-        spec.edges.push_back({i, j, weight(gen)});
+        tc.edges.push_back({i, j, weight(gen)});
       else if (removals && gen.Below(4) == 0)
-        spec.edges.push_back({i, j, kRemovedWeight});
+        tc.edges.push_back({i, j, kRemovedWeight});
     }
   }
   // Edges are created in random order, so lists are not sorted by id.
-  for (size_t k = spec.edges.size(); k > 1; --k) std::swap(spec.edges[k - 1], spec.edges[gen.Below(static_cast<int>(k))]);
-  return spec;
+  for (size_t k = tc.edges.size(); k > 1; --k) std::swap(tc.edges[k - 1], tc.edges[gen.Below(static_cast<int>(k))]);
+  return tc;
 }
 
-std::unique_ptr<CComponent> Build(const Spec& spec) {
-  std::unique_ptr<CComponent> comp = cuttest::MakeComponent(spec.ids, spec.edges);
-  if (spec.withRemovals) {
+std::unique_ptr<CComponent> Build(const GraphCase& tc) {
+  std::unique_ptr<CComponent> comp = cuttest::MakeComponent(tc.ids, tc.edges);
+  if (tc.withRemovals) {
     for (int i = 0; i < comp->GetVerticesNum(); ++i) {
       CVertex* v = comp->GetVByIndex(i);
       v->DeleteEdgesUpTo(0, kRemovedWeight / 2);
@@ -717,9 +717,9 @@ Outcome RunOn(CComponent* comp, int source, int sink) {
 // (Dinic), otherwise Dinic searches its far pair.  Returns false on the
 // first difference (after reporting it).
 template <class Fast, class Ref>
-bool SameCut(const Spec& spec, const std::string& what, int source = -1, int sink = -1) {
-  std::unique_ptr<CComponent> fastComp = Build(spec);
-  std::unique_ptr<CComponent> refComp = Build(spec);
+bool SameCut(const GraphCase& tc, const std::string& what, int source = -1, int sink = -1) {
+  std::unique_ptr<CComponent> fastComp = Build(tc);
+  std::unique_ptr<CComponent> refComp = Build(tc);
   const Outcome fast = RunOn<Fast>(fastComp.get(), source, sink);
   const Outcome ref = RunOn<Ref>(refComp.get(), source, sink);
   EXPECT_EQ(fast.error, ref.error) << what;
@@ -760,7 +760,7 @@ void RunSweeps(const Sweep* sweeps, size_t count, uint64_t seed, bool pairs) {
       const double density = sweep.minDensity + (sweep.maxDensity - sweep.minDensity) * gen.Unit();
       const bool scrambled = gen.Below(2) == 0;
       const bool removals = gen.Below(3) == 0;
-      const Spec spec = RandomSpec(n, density, f.weight, scrambled, removals, gen);
+      const GraphCase tc = RandomGraphCase(n, density, f.weight, scrambled, removals, gen);
       int source = -1, sink = -1;
       if (pairs && gen.Below(2) == 0) {
         source = gen.Below(n);
@@ -772,7 +772,7 @@ void RunSweeps(const Sweep* sweeps, size_t count, uint64_t seed, bool pairs) {
                                "," + std::to_string(sink) + " sweep " + std::to_string(s) + " round " +
                                std::to_string(round);
       ++graphs;
-      if (!SameCut<Fast, Ref>(spec, what, source, sink)) return;
+      if (!SameCut<Fast, Ref>(tc, what, source, sink)) return;
     }
   }
   EXPECT_GT(graphs, 0);
@@ -800,8 +800,8 @@ TEST(CutReferenceTest, NegativeWeightSumsFailAlike) {
   // A negative edge makes some weight sums negative: both refuse alike.
   cuttest::Gen gen(99);
   for (int round = 0; round < 50; ++round) {
-    Spec spec = RandomSpec(3 + round % 20, 0.4, IntWeight, true, false, gen);
-    spec.edges[gen.Below(static_cast<int>(spec.edges.size()))].w = -40.0;
-    if (!SameCut<CHaoOrlin, reference::RefHaoOrlin>(spec, "round " + std::to_string(round))) return;
+    GraphCase tc = RandomGraphCase(3 + round % 20, 0.4, IntWeight, true, false, gen);
+    tc.edges[gen.Below(static_cast<int>(tc.edges.size()))].w = -40.0;
+    if (!SameCut<CHaoOrlin, reference::RefHaoOrlin>(tc, "round " + std::to_string(round))) return;
   }
 }
