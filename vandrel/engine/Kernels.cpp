@@ -117,24 +117,27 @@ std::size_t OwnerTableLimit(std::size_t vertices) { return 64 * vertices + 65536
 }  // namespace
 
 template <class T>
+void CKernels<T>::ForgetMemberSetOwners() {
+  m_ownersKnown = false;
+  m_setOwner.clear();
+  m_setOwner.shrink_to_fit();
+}
+
+template <class T>
 void CKernels<T>::RecordMemberSetOwner(const Cluster& cluster) {
   if (!m_ownersKnown) return;
   const std::size_t vertices = m_graph ? static_cast<std::size_t>(m_graph->GetVerticesNum()) : 0;
   for (unsigned int id : cluster.GetMembers()) {
     if (id >= m_setOwner.size()) {
       if (id >= OwnerTableLimit(vertices)) {
-        m_ownersKnown = false;
-        m_setOwner.clear();
-        m_setOwner.shrink_to_fit();
+        ForgetMemberSetOwners();
         return;
       }
       m_setOwner.resize(static_cast<std::size_t>(id) + 1, kNoKernel);
     }
     const unsigned int owner = m_setOwner[id];
     if (owner != kNoKernel && owner != m_nextIndex && owner < m_live.size() && m_live[owner]) {
-      m_ownersKnown = false;  // a second live member set holds this id
-      m_setOwner.clear();
-      m_setOwner.shrink_to_fit();
+      ForgetMemberSetOwners();  // a second live member set holds this id
       return;
     }
     m_setOwner[id] = m_nextIndex;

@@ -130,6 +130,8 @@ class CKernels {
   void RebuildPositions();
   // Enters the members of the kernel being inserted (index m_nextIndex).
   void RecordMemberSetOwner(const Cluster& cluster);
+  // Gives the owner table up: callers then score kernel by kernel.
+  void ForgetMemberSetOwners();
 
   // Kernel index -> position in m_kernelList (valid while m_live is set).
   std::vector<typename KernelList::iterator> m_position;
