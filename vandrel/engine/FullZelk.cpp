@@ -3,6 +3,7 @@
 #include <new>
 
 #include "vandrel/data/Fingerprint.h"
+#include "vandrel/engine/CompactSplitter.h"
 #include "vandrel/engine/Evaluators.h"
 #include "vandrel/graph/SimilarityGraph.h"
 #include "vandrel/run/AnalysisFile.h"
@@ -168,17 +169,14 @@ void CFullZelk<T>::Run(CAdoptBest<Basic>& adopter, double adoptTh,
     std::vector<int> indices;
     indices.reserve(m_singletons.size());
     for (unsigned int id : m_singletons) indices.push_back(m_graph->ID2Index(id));
-    COwningHandle<Graph> g;
-    try {
-      g = COwningHandle<Graph>(new Graph(*m_graph, indices));
-    } catch (const std::bad_alloc&) {
-      throw "CFullZelk::Run - memory problem";
-    }
-    const unsigned int s0 = static_cast<unsigned int>(g->GetVerticesNum());
+    const unsigned int s0 = static_cast<unsigned int>(indices.size());
     CAnalysisFile::Write("\n--->Full Zelk iteration\nStart number of elements = ", s0, "\n");
     m_singletons.clear();
 
-    std::vector<COwningHandle<Graph>> parts = SplitGraph(g, kMaxPartSize);
+    // The parts SplitGraph gives for the subgraph over the singletons,
+    // without building that subgraph's edges.
+    std::vector<COwningHandle<Graph>> parts =
+        CCompactSplitter<Graph>::Split(*m_graph, indices, static_cast<unsigned int>(kMaxPartSize));
     for (std::size_t i = 0; i < parts.size(); ++i) {
       CAnalysisFile::Write("\nGraph part ", static_cast<unsigned int>(i + 1),
                            ": size = ", static_cast<unsigned int>(parts[i]->GetVerticesNum()));

@@ -206,6 +206,13 @@ void CVertex::DeleteEdgesUpTo(int list, double threshold) {
   }
 }
 
+void CVertex::SetListOrder(int list, const std::vector<CEdge*>& edges) {
+  if (list != 0 && list != 1) throw "CVertex::SetListOrder - illegal list";
+  if (edges.size() != m_edges[list].size()) throw "CVertex::SetListOrder - not the same edges";
+  m_edges[list].assign(edges.begin(), edges.end());
+  for (size_t k = 0; k < edges.size(); ++k) edges[k]->m_slot[list] = static_cast<int>(k);
+}
+
 // ---------------------------------------------------------------- CGraph
 
 CGraph::CGraph() : m_ownsVertices(true) {}

@@ -50,6 +50,10 @@ public:
   void DeleteEdges();
   // Walks m_edges[list] once, deleting every edge of weight <= threshold.
   void DeleteEdgesUpTo(int list, double threshold);
+  // Replaces m_edges[list] by `edges`, the same edges in another order; each
+  // edge remembers its new slot.  For builders that reproduce a list order
+  // that edge creation alone does not give.
+  void SetListOrder(int list, const std::vector<CEdge*>& edges);
 
   const std::string* m_data;  // not owned
   unsigned int m_id;

@@ -1,0 +1,82 @@
+#pragma once
+// CCompactGraph: the adjacency of a CGraph subgraph in flat arrays, with no
+// vertex or edge objects, for splitting large graphs into parts.  It keeps
+// everything of the CGraph it stands for that the splitting can observe:
+// per vertex its two lists (m_edges[0]: larger-id neighbours, m_edges[1]:
+// smaller-id ones) in their exact orders, its weight sum with the same bits
+// (the same additions and subtractions in the same order) and its positive
+// edge count.  Each list entry holds the neighbour's index, the weight and
+// the slot of the mirror entry in the neighbour's other list, so that an
+// edge removal is the same O(1) swap-with-last as CGraph's.
+//
+// Vertex k also knows its origin: the index, in the graph the first compact
+// graph was built from, of the vertex it stands for.
+//
+// Storage: one entry array; vertex k owns a region holding list 0 then list
+// 1 at their initial sizes.  Lists only shrink, so removals work in place.
+// Costs: building O(V + E) of the source subgraph; Induced O(V + E);
+// DeleteAndCompact O(V + E).
+
+#include <cstddef>
+#include <vector>
+
+class CGraph;
+
+class CCompactGraph {
+public:
+  struct Entry {
+    int neighbour;  // vertex index in this graph
+    int mirror;     // slot of this edge in the neighbour's other list
+    double weight;
+  };
+
+  CCompactGraph() = default;
+  CCompactGraph(CCompactGraph&&) = default;
+  CCompactGraph& operator=(CCompactGraph&&) = default;
+  CCompactGraph(const CCompactGraph&) = delete;
+  CCompactGraph& operator=(const CCompactGraph&) = delete;
+
+  // The subgraph of source induced by the listed vertex indices, exactly as
+  // CGraph's induced construction orders and sums it: vertex k = indices[k];
+  // list 0 = the source's list 0 filtered, in order; list 1 and the weight
+  // sums in edge-creation order (for k in order, for each kept list-0 edge
+  // of k in order, both endpoints).  The source vertices' m_work values are
+  // used as marks and given back.
+  static CCompactGraph FromGraph(const CGraph& source, const std::vector<int>& indices);
+
+  // The same induced copy of this graph over `indices` (local vertex
+  // indices); origins carry over.
+  CCompactGraph Induced(const std::vector<int>& indices) const;
+
+  // What CGraph::DeleteVertices(indices) followed by the re-indexing
+  // construction do: every listed vertex's edges are removed (list 0 from
+  // its back, then list 1 from its back; each removal subtracts the weight
+  // from the neighbour and moves the neighbour's last list entry into the
+  // freed slot), then the survivors are renumbered in their order.
+  void DeleteAndCompact(const std::vector<int>& indices);
+
+  int GetVerticesNum() const { return static_cast<int>(m_origin.size()); }
+  int ListSize(int v, int list) const { return m_size[list][v]; }
+  const Entry* List(int v, int list) const { return &m_entries[m_begin[list][v]]; }
+  double GetWeightSum(int v) const { return m_weightSum[v]; }
+  int GetPosEdgeCount(int v) const { return m_posEdgeCount[v]; }
+  int GetOrigin(int v) const { return m_origin[v]; }
+  // Number of edges (each counted once).
+  long long GetEdgesNum() const;
+
+private:
+  // Lays out regions for lists of the given sizes and sets every list empty.
+  void Allocate(const std::vector<int>& size0, const std::vector<int>& size1);
+  // Appends the edge between v (smaller id) and w, as edge creation does.
+  void AddEdge(int v, int w, double weight);
+  // Removes the entry at `slot` of v's list by swap-with-last, keeping the
+  // moved entry's mirror up to date.
+  void RemoveSlot(int v, int list, int slot);
+
+  std::vector<int> m_origin;
+  std::vector<std::size_t> m_begin[2];
+  std::vector<int> m_size[2];
+  std::vector<double> m_weightSum;
+  std::vector<int> m_posEdgeCount;
+  std::vector<Entry> m_entries;
+};
