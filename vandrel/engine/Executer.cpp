@@ -2,10 +2,15 @@
 
 #include <cstdio>
 
+#include <exception>
 #include <iostream>
+#include <memory>
 #include <new>
+#include <sstream>
+#include <utility>
 
 #include "vandrel/data/SimilarityData.h"
+#include "vandrel/engine/OrderedTasks.h"
 #include "vandrel/engine/SuperCompSplitter.h"
 #include "vandrel/graph/SimilarityGraph.h"
 #include "vandrel/run/AnalysisFile.h"
@@ -27,6 +32,11 @@ constexpr double kAllEdges = -1000000.0;
 constexpr double kKeepAllValues = -10000000.0;
 constexpr double kAutoAdoptTh = -9999999.0;
 constexpr double kEveryPairMerges = -100000000.0;
+// Edges and vertices of the super-component graphs built or in kernel
+// finding at once: about one complete graph of 2000 vertices, the largest
+// super component, so running several at once holds no more than the
+// largest one alone.
+constexpr std::size_t kCostInFlight = 2000000;
 
 const CSimDistrib& ModelOf(const CDataFileAnalyzer& analyzer) {
   return *analyzer.GetSimDistrib();
@@ -36,6 +46,9 @@ const CSimDistrib& ModelOf(const CDataFileAnalyzer& analyzer) {
 
 template <class T>
 bool CExecuter<T>::s_initialized = false;
+
+template <class T>
+typename CExecuter<T>::Probe CExecuter<T>::s_probe;
 
 template <class T>
 CExecuter<T>::CExecuter(const char* inputPrefix) : m_inputPrefix(inputPrefix) {
@@ -179,48 +192,91 @@ void CExecuter<T>::CreateSuperCompsIDsLists(const COwningHandle<Component>& comp
   m_superCompIsWhole.resize(m_superComps.size(), false);  // none is a whole component
 }
 
+// What one super component's kernel finding hands on: its log records,
+// and the results that AddResults gathers.
 template <class T>
-void CExecuter<T>::RunSuperComponent(std::size_t k, double adoptTh, double rejectTh,
-                                     double mergeTh, double homogeneity,
-                                     unsigned int* clustered) {
-  std::unique_ptr<SimData> data(NewSubsetData(m_superComps[k]));
+struct CExecuter<T>::SuperCompTask {
+  std::ostringstream log;
+  std::unique_ptr<SimData> data;
   std::unique_ptr<Graph> graph;
+  unsigned int size = 0;
+  IDList leftover;
+  unsigned int leftoverNum = 0;
+  std::vector<std::pair<unsigned int, IDList>> kernels;  // size, members
+};
+
+// The data and graph of super component k are built here, on the calling
+// thread and in super-component order (refitting its model draws from the
+// program's generator); its kernel finding runs as a task of `tasks`, and its
+// hand-on writes its records, adds its results and prints the progress line.
+template <class T>
+void CExecuter<T>::SubmitSuperComponent(vandrel::COrderedTasks& tasks, std::size_t k,
+                                        double adoptTh, double rejectTh, double mergeTh,
+                                        double homogeneity, unsigned int* clustered,
+                                        unsigned int total) {
+  const std::size_t n = m_superComps[k].size();
+  tasks.MakeRoom(n * (n - 1) / 2 + n);  // edges at most, and vertices
+
+  auto task = std::make_shared<SuperCompTask>();
+  task->data.reset(NewSubsetData(m_superComps[k]));
   try {
-    graph.reset(new Graph(*data, kAllEdges));
+    task->graph.reset(new Graph(*task->data, kAllEdges));
   } catch (const std::bad_alloc&) {
     throw "CExecuter::Run - memory problem";
   }
-  data->ReleaseValues();  // the graph holds them as edges now
-  const unsigned int n = static_cast<unsigned int>(graph->GetVerticesNum());
-  CAnalysisFile::Write("\n+++++++++++++++\nSuper component ", static_cast<unsigned int>(k + 1),
-                       ", size = ", n);
-  *clustered += n;
-
-  CFullZelk<T> fullZelk(graph.get());
+  task->data->ReleaseValues();  // the graph holds them as edges now
+  task->size = static_cast<unsigned int>(task->graph->GetVerticesNum());
+  if (s_probe) s_probe(k, kBuilt);
   {
-    CEvaluatorSet<Basic> evaluators = CreateEvaluators<Basic>(*graph);
-    CAdoptBest<Basic> adopter(evaluators.m_adopt.get());
-    CRejectWorst<Basic> rejector(evaluators.m_reject.get());
-    CMergeBest<Basic> merger(evaluators.m_merge.get());
-    fullZelk.Run(adopter, adoptTh, rejector, rejectTh, merger, mergeTh, homogeneity);
+    CAnalysisFile::CCapture capture(task->log);
+    CAnalysisFile::Write("\n+++++++++++++++\nSuper component ", static_cast<unsigned int>(k + 1),
+                         ", size = ", task->size);
   }
-  *clustered -= fullZelk.GetSingletonsNum();
+  const std::size_t cost = static_cast<std::size_t>(task->graph->GetEdgesNum()) + task->size;
 
-  // AddResults.
-  IDList leftover;
-  try {
-    leftover = fullZelk.GetSingletons();
-  } catch (const std::bad_alloc&) {
-    throw "CExecuter::AddResults - memory problem";
-  }
-  if (leftover.size() == n && m_superCompIsWhole[k])
-    m_singletons.splice(m_singletons.end(), leftover);
-  else
-    m_remained.splice(m_remained.end(), leftover);
-  for (const auto& kernel : fullZelk.GetKernels().GetKernelList()) {
-    CAnalysisFile::Write("\nSuperZelk cluster : size = ", kernel.Size(), ", ");
-    m_kernelsIDs.push_back(kernel.Members());
-  }
+  auto work = [task, k, adoptTh, rejectTh, mergeTh, homogeneity] {
+    CAnalysisFile::CCapture capture(task->log);
+    {
+      CFullZelk<T> fullZelk(task->graph.get());
+      {
+        CEvaluatorSet<Basic> evaluators = CreateEvaluators<Basic>(*task->graph);
+        CAdoptBest<Basic> adopter(evaluators.m_adopt.get());
+        CRejectWorst<Basic> rejector(evaluators.m_reject.get());
+        CMergeBest<Basic> merger(evaluators.m_merge.get());
+        fullZelk.Run(adopter, adoptTh, rejector, rejectTh, merger, mergeTh, homogeneity);
+      }
+      if (s_probe) s_probe(k, kFound);
+      task->leftoverNum = fullZelk.GetSingletonsNum();
+      try {
+        task->leftover = fullZelk.GetSingletons();
+      } catch (const std::bad_alloc&) {
+        throw "CExecuter::AddResults - memory problem";
+      }
+      for (const auto& kernel : fullZelk.GetKernels().GetKernelList())
+        task->kernels.emplace_back(kernel.Size(), kernel.Members());
+    }
+    task->graph.reset();
+    task->data.reset();
+  };
+
+  auto handOn = [this, task, k, clustered, total](std::exception_ptr error) {
+    CAnalysisFile::WriteCaptured(task->log.str());
+    if (error) std::rethrow_exception(error);
+    *clustered += task->size;
+    *clustered -= task->leftoverNum;
+    // AddResults.
+    if (task->leftover.size() == task->size && m_superCompIsWhole[k])
+      m_singletons.splice(m_singletons.end(), task->leftover);
+    else
+      m_remained.splice(m_remained.end(), task->leftover);
+    for (auto& kernel : task->kernels) {
+      CAnalysisFile::Write("\nSuperZelk cluster : size = ", kernel.first, ", ");
+      m_kernelsIDs.push_back(std::move(kernel.second));
+    }
+    PrintProgress(*clustered, total);
+  };
+
+  tasks.Submit(cost, std::move(work), std::move(handOn));
 }
 
 template <class T>
@@ -282,10 +338,19 @@ void CExecuter<T>::Run(double adoptTh, double rejectTh, double mergeTh, double h
 
     {
       vandrel::ScopedStage stage("kernel finding");
-      for (std::size_t k = 0; k < m_superComps.size(); ++k) {
-        RunSuperComponent(k, adoptTh, rejectTh, mergeTh, homogeneity, &clustered);
-        PrintProgress(clustered, total);
+      const unsigned int threads = vandrel::SimilarityThreads();
+      vandrel::COrderedTasks tasks(threads, kCostInFlight, 2 * std::size_t(threads));
+      try {
+        for (std::size_t k = 0; k < m_superComps.size(); ++k)
+          SubmitSuperComponent(tasks, k, adoptTh, rejectTh, mergeTh, homogeneity, &clustered,
+                               total);
+      } catch (...) {
+        // Whatever fails here comes after the super components already
+        // submitted: they are handed on first (one of them may fail first).
+        tasks.Finish();
+        throw;
       }
+      tasks.Finish();
     }
 
     vandrel::ScopedStage refining("refinement");

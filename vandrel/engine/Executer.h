@@ -7,9 +7,11 @@
 // adopts and merges in passes until no further element is placed, and builds
 // the clustering solution.  CExecuter<CSDExtendedTypeTags> works on
 // similarity data, CExecuter<CFPExtendedTypeTags> on fingerprints.
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vandrel/engine/Evaluators.h"
@@ -20,6 +22,9 @@
 #include "vandrel/engine/TypeTags.h"
 
 class CSolution;
+namespace vandrel {
+class COrderedTasks;
+}
 
 class CExecuterBase {
  public:
@@ -55,6 +60,15 @@ class CExecuter : public CExecuterBase {
 
   double GetSimTh() const { return m_simTh; }
 
+  // Test seam for failures in the middle of kernel finding: when set, it is
+  // called with a super component's index (from 0) and kFound once that
+  // super component's kernel finding is done, on the thread that ran it,
+  // and with kBuilt once its graph is built, on the thread that builds the
+  // graphs.  Whatever it throws fails that super component there.
+  enum ProbePoint { kBuilt, kFound };
+  using Probe = std::function<void(std::size_t k, ProbePoint point)>;
+  static void SetProbe(Probe probe) { s_probe = std::move(probe); }
+
  private:
   void BuildSimData();
   Graph* NewFullGraph(double threshold);
@@ -64,8 +78,10 @@ class CExecuter : public CExecuterBase {
   SimData* NewSubsetData(const std::vector<unsigned int>& ids);
   void HandleVerySmallComps(const Component& component, unsigned int* passSize);
   void CreateSuperCompsIDsLists(const COwningHandle<Component>& component, double t, double d);
-  void RunSuperComponent(std::size_t k, double adoptTh, double rejectTh, double mergeTh,
-                         double homogeneity, unsigned int* clustered);
+  struct SuperCompTask;
+  void SubmitSuperComponent(vandrel::COrderedTasks& tasks, std::size_t k, double adoptTh,
+                            double rejectTh, double mergeTh, double homogeneity,
+                            unsigned int* clustered, unsigned int total);
   void RefineKernels(double a, double rejectTh, double mergeTh, int clustersNum, double h);
   double AdjustThresholds(CAdoptEvaluator<Basic>& adopt, double a, CRejectEvaluator<Basic>& reject,
                           double rejectTh, CMergeEvaluator<Basic>& merge, double h);
@@ -88,6 +104,7 @@ class CExecuter : public CExecuterBase {
   std::unique_ptr<Solution> m_solution;
 
   static bool s_initialized;  // the draw table and screen size, once per type
+  static Probe s_probe;
 };
 
 extern template class CExecuter<CSDExtendedTypeTags>;

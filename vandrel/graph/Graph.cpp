@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <mutex>
 #include <new>
+#include <vector>
 
 // ---------------------------------------------------------------- edge pool
 
@@ -15,7 +17,7 @@ namespace {
 
 // Free-list allocator for edge objects: dense components hold millions of
 // edges, and they are created and destroyed in bulk.  Chunks are kept for
-// reuse for the life of the process.  Sanitizer builds use the global heap so
+// reuse for the life of the process; each thread keeps a list of its own.  Sanitizer builds use the global heap so
 // that use-after-free of an edge is still detected.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kPoolEdges = false;
@@ -33,12 +35,52 @@ struct FreeBlock {
   FreeBlock* next;
 };
 
+// A chain of free blocks handed between threads.
+struct FreeChain {
+  FreeBlock* head;
+  size_t count;
+};
+
+// Free blocks that threads gave back: an edge may be freed by another thread
+// than the one that allocated it (a graph built on one thread is worked on
+// and destroyed on another), and the blocks must flow back to the threads
+// that allocate.  Never destroyed: edges may outlive static destruction order.
+class EdgeDepot {
+public:
+  void Put(FreeChain chain) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_chains.push_back(chain);
+  }
+  bool Take(FreeChain* chain) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_chains.empty()) return false;
+    *chain = m_chains.back();
+    m_chains.pop_back();
+    return true;
+  }
+
+private:
+  std::mutex m_mutex;
+  std::vector<FreeChain> m_chains;
+};
+
+EdgeDepot& Depot() {
+  static EdgeDepot* depot = new EdgeDepot();
+  return *depot;
+}
+
+// One thread's free list.  Allocation and release touch only the thread's
+// own list; a list that grows past kSpillCount blocks goes to the depot
+// whole, and an empty list takes a chain from the depot before it cuts a new
+// chunk.  Constant-initialized and trivially destructible, so that a
+// thread's access needs no initialization check.
 class EdgePool {
 public:
   void* Allocate() {
     if (m_free == nullptr) Refill();
     FreeBlock* block = m_free;
     m_free = block->next;
+    --m_count;
     // Freed blocks are scattered: fetch the next one while this is built.
     if (m_free != nullptr) __builtin_prefetch(m_free, 1);
     return block;
@@ -47,26 +89,54 @@ public:
     FreeBlock* block = static_cast<FreeBlock*>(p);
     block->next = m_free;
     m_free = block;
+    if (++m_count >= kSpillCount) Spill();
+  }
+  // Gives the whole list to the depot.
+  void Spill() {
+    if (m_free != nullptr) Depot().Put(FreeChain{m_free, m_count});
+    m_free = nullptr;
+    m_count = 0;
   }
 
 private:
   static constexpr size_t kBlock =
       (sizeof(CEdge) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
   static constexpr size_t kPerChunk = 4096;
+  static constexpr size_t kSpillCount = 4 * kPerChunk;
 
-  void Refill() {
-    char* chunk = static_cast<char*>(::operator new(kBlock * kPerChunk));
-    for (size_t i = kPerChunk; i-- > 0;) Release(chunk + i * kBlock);
-  }
+  void Refill();
 
   FreeBlock* m_free = nullptr;
+  size_t m_count = 0;
 };
 
-EdgePool& Pool() {
-  // Never destroyed: edges may outlive static destruction order.
-  static EdgePool* pool = new EdgePool();
-  return *pool;
+thread_local EdgePool t_pool;
+
+// Gives a thread's free list to the depot when the thread ends.  Touched
+// only when the thread's list is refilled, off the fast path.
+struct SpillAtThreadEnd {
+  ~SpillAtThreadEnd() { t_pool.Spill(); }
+};
+
+void EdgePool::Refill() {
+  static thread_local SpillAtThreadEnd spillAtEnd;
+  (void)spillAtEnd;
+  FreeChain chain;
+  if (Depot().Take(&chain)) {
+    m_free = chain.head;
+    m_count = chain.count;
+    return;
+  }
+  char* chunk = static_cast<char*>(::operator new(kBlock * kPerChunk));
+  for (size_t i = kPerChunk; i-- > 0;) {
+    FreeBlock* block = reinterpret_cast<FreeBlock*>(chunk + i * kBlock);
+    block->next = m_free;
+    m_free = block;
+  }
+  m_count = kPerChunk;
 }
+
+EdgePool& Pool() { return t_pool; }
 
 }  // namespace
 }  // namespace vandrel

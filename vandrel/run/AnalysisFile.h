@@ -29,20 +29,40 @@ class CAnalysisFile {
   // Writes each piece (texts, numbers) with the stream's default formatting,
   // flushing after every piece.  While the switch is on and no stream is
   // open, fails with "CAnalysisFile::Write - no log file is available".
+  // On a thread with a capture (below), the pieces go to its buffer instead.
   template <class... Pieces>
   static void Write(const Pieces&... pieces) {
     if (!s_analysis) return;
     if (s_log == nullptr) throw "CAnalysisFile::Write - no log file is available";
-    (WritePiece(pieces), ...);
+    std::ostream& out = s_capture != nullptr ? *s_capture : *s_log;
+    (WritePiece(out, pieces), ...);
   }
+
+  // While it lives, the records written on the constructing thread go to
+  // `buffer`, formatted exactly as the log stream formats them; a later
+  // WriteCaptured(buffer's text) puts them into the log as if written there
+  // directly.  Work on other threads keeps its records this way until they
+  // can be written in the run's order.  Captures do not nest.
+  class CCapture {
+   public:
+    explicit CCapture(std::ostream& buffer);
+    ~CCapture();
+    CCapture(const CCapture&) = delete;
+    CCapture& operator=(const CCapture&) = delete;
+  };
+
+  // Writes captured records to the log stream (same switch and failure as
+  // Write).
+  static void WriteCaptured(const std::string& text);
 
  private:
   template <class T>
-  static void WritePiece(const T& piece) {
-    *s_log << piece;
-    s_log->flush();
+  static void WritePiece(std::ostream& out, const T& piece) {
+    out << piece;
+    out.flush();
   }
 
   static bool s_analysis;
   static std::ostream* s_log;
+  static thread_local std::ostream* s_capture;
 };

@@ -67,6 +67,27 @@ TEST_P(GoldenRun, OutputsMatchPinnedFiles) {
   }
 }
 
+// Kernel finding runs on VANDREL_THREADS threads; the outputs do not depend
+// on their number.
+TEST_P(GoldenRun, SameOutputsOnAnyThreadCount) {
+  const GoldenCase& c = GetParam();
+  const bool fp = std::string(c.type) == "FP";
+  for (const char* threads : {"1", "2", "3", "8"}) {
+    SCOPED_TRACE(std::string("VANDREL_THREADS=") + threads);
+    e2e::ScratchDir dir(std::string(c.name) + "_threads" + threads);
+    StageInput(dir.Path(), c.input, fp ? ".orig" : ".sim");
+    e2e::WriteFile(dir.Path() / "params.txt",
+                   e2e::Params(c.type, "in", "out", c.simType, c.homogeneity));
+    const e2e::RunResult r =
+        e2e::RunVandrel(dir.Path(), "params.txt", std::string("VANDREL_THREADS=") + threads);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, e2e::ReadFile(kGolden / c.name / "stdout.golden"));
+    EXPECT_EQ(e2e::ReadFile(dir.Path() / "out.anl"), e2e::ReadFile(kGolden / c.name / "out.anl"));
+    EXPECT_EQ(e2e::ReadFile(dir.Path() / "out.res.sol"),
+              e2e::ReadFile(kGolden / c.name / "out.res.sol"));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Runs, GoldenRun,
     ::testing::Values(
