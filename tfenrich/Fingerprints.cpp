@@ -21,11 +21,8 @@ bool FingerprintMatrix::init(int columns, int rows) {
     err("ERROR: Failed to allocate fingerprints.\n");
     return false;
   }
-  try {
-    scores_.resize(static_cast<std::size_t>(columns));
-    hits_.resize(static_cast<std::size_t>(columns));
-    lengths_.resize(static_cast<std::size_t>(columns));
-  } catch (const std::bad_alloc&) {
+  const std::size_t cells = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+  if (!scores_.allocate(cells) || !hits_.allocate(cells) || !lengths_.allocate(cells)) {
     release();
     err("ERROR: Failed to allocate fingerprints.\n");
     return false;
@@ -36,9 +33,9 @@ bool FingerprintMatrix::init(int columns, int rows) {
 }
 
 void FingerprintMatrix::release() {
-  std::vector<std::vector<double>>().swap(scores_);
-  std::vector<std::vector<int>>().swap(hits_);
-  std::vector<std::vector<int>>().swap(lengths_);
+  scores_.release();
+  hits_.release();
+  lengths_.release();
   columnCache_.column = -1;
   columns_ = rows_ = rowsUsed_ = 0;
 }
@@ -46,33 +43,10 @@ void FingerprintMatrix::release() {
 bool FingerprintMatrix::set(int row, int column, double score, int hits, int length) {
   if (!inRange(row, column)) return false;
   columnCache_.column = -1;
-  if (scores_[column].empty() && !allocateColumn(column, row)) return false;
-  scores_[column][row] = score;
-  hits_[column][row] = hits;
-  lengths_[column][row] = length;
-  return true;
-}
-
-bool FingerprintMatrix::allocateColumn(int column, int row) {
-  try {
-    scores_[column].resize(static_cast<std::size_t>(rows_));
-    hits_[column].resize(static_cast<std::size_t>(rows_));
-    lengths_[column].resize(static_cast<std::size_t>(rows_));
-  } catch (const std::bad_alloc&) {
-    std::vector<double>().swap(scores_[column]);
-    std::vector<int>().swap(hits_[column]);
-    std::vector<int>().swap(lengths_[column]);
-    err("ERROR: Failed to allocate fingerprints (for prom #%d).\n", row);
-    return false;
-  }
-  return true;
-}
-
-bool FingerprintMatrix::allocateColumns(int columns, int row) {
-  if (columns > columns_ || rows_ <= 0) return false;
-  for (int c = 0; c < columns; ++c) {
-    if (scores_[c].empty() && !allocateColumn(c, row)) return false;
-  }
+  const std::size_t i = cell(row, column);
+  scores_.get()[i] = score;
+  hits_.get()[i] = hits;
+  lengths_.get()[i] = length;
   return true;
 }
 
@@ -81,17 +55,17 @@ bool FingerprintMatrix::setRows(int firstRow, int rowCount, int columns, const C
   if (!inRange(firstRow, columns - 1) || !inRange(firstRow + rowCount - 1, columns - 1)) {
     return false;
   }
+  columnCache_.column = -1;
+  double* const scores = scores_.get();
+  int* const hits = hits_.get();
+  int* const lengths = lengths_.get();
   for (int c = 0; c < columns; ++c) {
+    const std::size_t first = cell(firstRow, c);
     for (int r = 0; r < rowCount; ++r) {
-      const Cell& cell = cells[static_cast<std::size_t>(r) * columns + c];
-      if (r == 0) {
-        // The checks and the allocation of set(), once per column.
-        if (!set(firstRow + r, c, cell.score, cell.hits, cell.length)) return false;
-        continue;
-      }
-      scores_[c][firstRow + r] = cell.score;
-      hits_[c][firstRow + r] = cell.hits;
-      lengths_[c][firstRow + r] = cell.length;
+      const Cell& from = cells[static_cast<std::size_t>(r) * columns + c];
+      scores[first + r] = from.score;
+      hits[first + r] = from.hits;
+      lengths[first + r] = from.length;
     }
   }
   return true;
@@ -107,9 +81,10 @@ const FingerprintColumn& FingerprintMatrix::column(int column, int rows) const {
   c.hitClass[0] = c.hitClass[1] = c.hitClass[2] = c.hitClass[3] = 0;
   c.hitSum = c.covered = 0;
   const int stored = std::min(rows, rows_);
-  if (column >= 0 && column < columns_ && !scores_[column].empty()) {
-    std::copy(scores_[column].begin(), scores_[column].begin() + stored, c.scores.begin());
-    std::copy(hits_[column].begin(), hits_[column].begin() + stored, c.hits.begin());
+  if (column >= 0 && column < columns_ && stored > 0) {
+    const std::size_t first = cell(0, column);
+    std::copy(scores_.get() + first, scores_.get() + first + stored, c.scores.begin());
+    std::copy(hits_.get() + first, hits_.get() + first + stored, c.hits.begin());
   }
   c.scoresNonNegative = c.scoresFitFloat = true;
   for (int r = 0; r < rows; ++r) {
@@ -195,29 +170,45 @@ bool countHits(const std::string& list, int t, const char* promoter, const HitFi
   return true;
 }
 
-// The common value word without a copy: the hit positions before the first
-// "/", the effective length after it.  False when the word is anything but
-// plain (no "/", a number that does not convert): the caller then reads it
-// the general way, which reports the fault.
-bool countHitsInPlace(const char* word, std::size_t length, bool counted, const HitFilter& filter,
-                      int& hits, int& effectiveLength) {
-  const char* const end = word + length;
-  const char* const slash = static_cast<const char*>(std::memchr(word, '/', length));
-  if (slash == nullptr || parseIntPrefix(slash + 1, end, effectiveLength) == nullptr) return false;
-  hits = 0;
-  if (!counted) return true;
-  if (slash - word == 1 && word[0] == '-') return true;
+// The common value word, read in place from the scanner's buffer, which a
+// NUL byte ends: "-" or comma-separated integer positions, "/", the
+// effective length and the whitespace after the word.  Returns the end of
+// the word, or nullptr for anything else (a NUL byte, text after a number,
+// a word running to the end of the buffer or longer than the longest value
+// word): the caller then reads the word the general way, which gives the
+// same values or reports the fault.  For a skipped TF (not counted) only
+// the effective length is read.
+const char* readPlainValueWord(const char* word, const char* end, bool counted,
+                               const HitFilter& filter, int& hits, int& effectiveLength) {
   const char* p = word;
-  for (;;) {
-    if (p != slash && *p == ',') ++p;
-    int x = 0;
-    const char* const after = parseIntPrefix(p, slash, x);
-    if (after == nullptr) return false;
-    if (filter.accepts(x)) ++hits;
-    p = static_cast<const char*>(std::memchr(after, ',', static_cast<std::size_t>(slash - after)));
-    if (p == nullptr) break;
+  hits = 0;
+  if (!counted) {
+    while (*p != '/') {
+      const unsigned char c = static_cast<unsigned char>(*p);
+      if (c == '\0' || c == ' ' || (c >= '\t' && c <= '\r')) return nullptr;
+      ++p;
+    }
+  } else if (p[0] == '-' && p[1] == '/') {
+    ++p;
+  } else {
+    int counting = 0;
+    for (;;) {
+      if (*p == ',') ++p;
+      int x = 0;
+      p = parseIntPrefix(p, end, x);
+      if (p == nullptr) return nullptr;
+      if (filter.accepts(x)) ++counting;
+      if (*p == '/') break;
+      if (*p != ',') return nullptr;
+    }
+    hits = counting;
   }
-  return true;
+  p = parseIntPrefix(p + 1, end, effectiveLength);
+  if (p == nullptr) return nullptr;
+  const unsigned char c = static_cast<unsigned char>(*p);
+  if (p == end || !(c == ' ' || (c >= '\t' && c <= '\r'))) return nullptr;
+  if (p - word > kMaxValueWordLength) return nullptr;
+  return p;
 }
 
 class FileCloser {
@@ -302,13 +293,12 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
   }
 
   // Kept promoters' entries, a block of consecutive rows at a time, in one
-  // allocation made after the columns (when the first promoter is kept) and
-  // given back when reading ends.
+  // allocation made when the first promoter is kept and given back when
+  // reading ends.
   constexpr int kBlockRows = 16;
   const int keptColumns = tfs.count();
   std::vector<FingerprintMatrix::Cell> block;
   const auto startBlock = [&](int row) {
-    if (!matrix.allocateColumns(keptColumns, row)) return false;
     try {
       block.resize(static_cast<std::size_t>(kBlockRows) * keptColumns);
     } catch (const std::bad_alloc&) {
@@ -352,20 +342,21 @@ bool readFingerprints(const char* path, const StringHash* pwmFilter, const Strin
     const std::size_t blockRow = static_cast<std::size_t>(blockRows) * keptColumns;
     for (int t = 0; t < tfCount; ++t) {
       int hits = 0, effectiveLength = 0;
-      const char* word = nullptr;
-      std::size_t wordLength = 0;
-      if (in.wordInBuffer(word, wordLength, kMaxValueWordLength)) {
-        if (countHitsInPlace(word, wordLength, column[t] >= 0, filter, hits, effectiveLength)) {
-          if (column[t] < 0) continue;
-          if (hits >= maxHits) hits = maxHits;
-          if (row >= 0) {
-            block[blockRow + column[t]] = {fingerprintScore(hits, effectiveLength), hits,
-                                           effectiveLength};
-          }
-          continue;
+      const char* end = nullptr;
+      const char* const word = in.unread(end);
+      const char* const after =
+          readPlainValueWord(word, end, column[t] >= 0, filter, hits, effectiveLength);
+      if (after != nullptr) {
+        in.consume(static_cast<std::size_t>(after - word));
+        if (column[t] < 0) continue;
+        if (hits >= maxHits) hits = maxHits;
+        if (row >= 0) {
+          block[blockRow + column[t]] = {fingerprintScore(hits, effectiveLength), hits,
+                                         effectiveLength};
         }
-        value.assign(word, wordLength);
-      } else if (!in.word(value, kMaxValueWordLength) ||
+        continue;
+      }
+      if (!in.word(value, kMaxValueWordLength) ||
           value.size() > static_cast<std::size_t>(kMaxValueWordLength)) {
         err("ERROR: Can't read value #%d in fingerprint of %s in fp file.\n", t, name.c_str());
         return false;

@@ -9,6 +9,7 @@
 
 #include "tfenrich/Location.h"
 #include "tfenrich/StringHash.h"
+#include "tfenrich/ZeroedBlock.h"
 
 namespace tfenrich {
 
@@ -44,9 +45,6 @@ class FingerprintMatrix {
   void release();
 
   bool set(int row, int column, double score, int hits, int length);
-  // Allocates the storage of columns 0 .. columns - 1 as set() does for an
-  // entry of row `row` (which the message names on failure).
-  bool allocateColumns(int columns, int row);
   // One entry of a row as the reader collects it.
   struct Cell {
     double score;
@@ -60,13 +58,13 @@ class FingerprintMatrix {
   bool setRows(int firstRow, int rowCount, int columns, const Cell* cells);
 
   double score(int row, int column) const {
-    return inRange(row, column) && !scores_[column].empty() ? scores_[column][row] : 0.0;
+    return inRange(row, column) ? scores_.get()[cell(row, column)] : 0.0;
   }
   int hits(int row, int column) const {
-    return inRange(row, column) && !hits_[column].empty() ? hits_[column][row] : 0;
+    return inRange(row, column) ? hits_.get()[cell(row, column)] : 0;
   }
   int length(int row, int column) const {
-    return inRange(row, column) && !lengths_[column].empty() ? lengths_[column][row] : 0;
+    return inRange(row, column) ? lengths_.get()[cell(row, column)] : 0;
   }
   // The column of a TF over rows 0 .. rows-1.  The last column asked for is
   // kept until the matrix changes, so asking again costs nothing; building
@@ -79,17 +77,21 @@ class FingerprintMatrix {
   void setRowsUsed(int rowsUsed) { rowsUsed_ = rowsUsed; }
 
  private:
-  bool allocateColumn(int column, int row);
   bool inRange(int row, int column) const {
     return row >= 0 && row < rows_ && column >= 0 && column < columns_;
   }
+  std::size_t cell(int row, int column) const {
+    return static_cast<std::size_t>(column) * static_cast<std::size_t>(rows_) +
+           static_cast<std::size_t>(row);
+  }
   // Stored by TF (column-major): scoring reads one TF at a time, and the
-  // reader's writes of a promoter line advance every TF's column by one.  A
-  // column's storage is allocated when its first entry is set, so TFs left
-  // out by the PWM filter cost nothing.
-  std::vector<std::vector<double>> scores_;
-  std::vector<std::vector<int>> hits_;
-  std::vector<std::vector<int>> lengths_;
+  // reader's writes of a promoter line advance every TF's column by one.
+  // Each table is one zero-filled block whose pages the system provides on
+  // first use, so columns never written (TFs left out by the PWM filter)
+  // take no memory and nothing is cleared twice.
+  ZeroedBlock<double> scores_;
+  ZeroedBlock<int> hits_;
+  ZeroedBlock<int> lengths_;
   int columns_ = 0;
   int rows_ = 0;
   int rowsUsed_ = 0;

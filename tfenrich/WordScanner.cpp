@@ -11,7 +11,8 @@ namespace tfenrich {
 
 bool WordScanner::refill() {
   next_ = 0;
-  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  end_ = std::fread(buffer_.data(), 1, kBlock, file_);
+  buffer_[end_] = '\0';
   return end_ > 0;
 }
 
@@ -54,25 +55,6 @@ bool WordScanner::word(std::string& out, std::size_t maxLength) {
     if (!ended && out.size() <= maxLength) out.push_back(static_cast<char>(c));
   }
   return any;
-}
-
-bool WordScanner::wordInBuffer(const char*& begin, std::size_t& length, std::size_t maxLength) {
-  skipSpace();
-  const char* const start = buffer_.data() + next_;
-  const char* const stop = buffer_.data() + end_;
-  const char* p = start;
-  while (p != stop) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    if (isSpace(c)) break;
-    if (c == '\0') return false;
-    ++p;
-  }
-  // A word that reaches the end of the block may go on in the next one.
-  if (p == stop || start == p || static_cast<std::size_t>(p - start) > maxLength) return false;
-  begin = start;
-  length = static_cast<std::size_t>(p - start);
-  next_ += length;
-  return true;
 }
 
 bool WordScanner::integer(int& out) {

@@ -12,7 +12,9 @@ namespace tfenrich {
 
 class WordScanner {
  public:
-  explicit WordScanner(FILE* file) : file_(file), buffer_(kBlock) {}
+  // The buffer holds one more byte than a block: a NUL after the data read,
+  // so that a scan for any set of characters without NUL stops at the end.
+  explicit WordScanner(FILE* file) : file_(file), buffer_(kBlock + 1, '\0') {}
 
   // Skips whitespace, then matches the text exactly.
   bool literal(const char* text);
@@ -22,12 +24,25 @@ class WordScanner {
   // shows as a word longer than maxLength.  Names are handed on as C
   // strings, so the text kept ends at a NUL byte.
   bool word(std::string& out, std::size_t maxLength);
-  // Skips whitespace; when the next word lies wholly in the buffer, holds
-  // no NUL byte and is at most maxLength long, points begin at it, sets its
-  // length, consumes it and returns true.  Otherwise it consumes nothing
-  // and returns false, and word() reads it.  The text stays valid until
-  // the next call.
-  bool wordInBuffer(const char*& begin, std::size_t& length, std::size_t maxLength);
+  // Skips whitespace and returns the unread part of the buffer, ending at
+  // `end`, where a NUL byte follows it (*end == '\0').  The part is empty
+  // only at the end of input.  A word in it that reaches `end` may go on in
+  // the next block.  The text stays valid until the next call.
+  const char* unread(const char*& end) {
+    const char* p = buffer_.data() + next_;
+    const char* stop = buffer_.data() + end_;
+    while (p != stop && isSpace(static_cast<unsigned char>(*p))) ++p;
+    if (p == stop) {
+      skipSpace();
+      p = buffer_.data() + next_;
+      stop = buffer_.data() + end_;
+    }
+    next_ = static_cast<std::size_t>(p - buffer_.data());
+    end = stop;
+    return p;
+  }
+  // Consumes the first `count` characters of what unread() returned.
+  void consume(std::size_t count) { next_ += count; }
   // Skips whitespace and reads a decimal integer (optional sign).  False
   // when no digit follows or the value does not fit in 32 bits.
   bool integer(int& out);
@@ -35,7 +50,9 @@ class WordScanner {
   bool real(double& out);
 
  private:
-  static constexpr std::size_t kBlock = 1 << 16;
+  // Large blocks: every read is a system call, and those are not cheap on
+  // every machine.
+  static constexpr std::size_t kBlock = std::size_t{1} << 20;
   // Whitespace as isspace sees it in the C locale.
   static bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
   bool refill();

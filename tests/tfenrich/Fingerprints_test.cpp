@@ -98,10 +98,10 @@ TEST_F(FpFile, HitsAndScoresOfValueWords) {
   }
 }
 
-// A file of several read blocks (the reader buffers 64 KiB at a time):
+// A file of several read blocks (the reader buffers 1 MiB at a time):
 // words, numbers and literals cut at any block boundary read whole.
 TEST_F(FpFile, LongFileReadsEveryValue) {
-  const int kPromoters = 700;
+  const int kPromoters = 10000;
   std::vector<Promoter> list;
   for (int r = 0; r < kPromoters; ++r) {
     Promoter p{"G" + std::to_string(r), {}};
@@ -114,7 +114,7 @@ TEST_F(FpFile, LongFileReadsEveryValue) {
     list.push_back(p);
   }
   const std::string text = fpText({{"A", "human"}, {"B", "human"}, {"C", "human"}}, list);
-  ASSERT_GT(text.size(), 3u * 65536u);
+  ASSERT_GT(text.size(), 3u << 20);
   ASSERT_TRUE(read(text));
   ASSERT_EQ(promoters.count(), kPromoters);
   for (int r = 0; r < kPromoters; ++r) {
