@@ -131,7 +131,7 @@ CCompactGraph CCompactGraph::Induced(const std::vector<int>& indices) const {
 }
 
 void CCompactGraph::RemoveSlot(int v, int list, int slot) {
-  Entry* entries = &m_entries[m_begin[list][v]];
+  Entry* entries = m_entries.data() + m_begin[list][v];
   const int last = --m_size[list][v];
   const Entry moved = entries[last];
   entries[slot] = moved;
@@ -167,7 +167,7 @@ void CCompactGraph::DeleteAndCompact(const std::vector<int>& indices) {
     const int to = renumber[v];
     if (to < 0) continue;
     for (int list = 0; list < 2; ++list) {
-      Entry* entries = &m_entries[m_begin[list][v]];
+      Entry* entries = m_entries.data() + m_begin[list][v];
       for (int s = 0; s < m_size[list][v]; ++s) entries[s].neighbour = renumber[entries[s].neighbour];
       m_begin[list][to] = m_begin[list][v];
       m_size[list][to] = m_size[list][v];

@@ -57,7 +57,7 @@ public:
 
   int GetVerticesNum() const { return static_cast<int>(m_origin.size()); }
   int ListSize(int v, int list) const { return m_size[list][v]; }
-  const Entry* List(int v, int list) const { return &m_entries[m_begin[list][v]]; }
+  const Entry* List(int v, int list) const { return m_entries.data() + m_begin[list][v]; }
   double GetWeightSum(int v) const { return m_weightSum[v]; }
   int GetPosEdgeCount(int v) const { return m_posEdgeCount[v]; }
   int GetOrigin(int v) const { return m_origin[v]; }
