@@ -6,30 +6,6 @@
 
 #include "vandrel/graph/Graph.h"
 
-namespace {
-
-// Keeps the m_work values of a graph's vertices and puts them back when it
-// goes out of scope, so that they can serve as marks meanwhile.
-class CWorkMarksSaver {
- public:
-  explicit CWorkMarksSaver(const std::vector<CVertex*>& vertices) : m_vertices(vertices) {
-    m_saved.reserve(vertices.size());
-    for (const CVertex* v : vertices) m_saved.push_back(v != nullptr ? v->m_work : 0);
-  }
-  ~CWorkMarksSaver() {
-    for (std::size_t i = 0; i < m_vertices.size(); ++i)
-      if (m_vertices[i] != nullptr) m_vertices[i]->m_work = m_saved[i];
-  }
-  CWorkMarksSaver(const CWorkMarksSaver&) = delete;
-  CWorkMarksSaver& operator=(const CWorkMarksSaver&) = delete;
-
- private:
-  const std::vector<CVertex*>& m_vertices;
-  std::vector<int> m_saved;
-};
-
-}  // namespace
-
 void CCompactGraph::Allocate(const std::vector<int>& size0, const std::vector<int>& size1) {
   const std::size_t n = size0.size();
   std::size_t total = 0;
@@ -62,7 +38,7 @@ void CCompactGraph::AddEdge(int v, int w, double weight) {
 CCompactGraph CCompactGraph::FromGraph(const CGraph& source, const std::vector<int>& indices) {
   CCompactGraph g;
   const int n = static_cast<int>(indices.size());
-  CWorkMarksSaver saver(source.m_vertices);
+  CWorkMarksKeeper keeper(source.m_vertices);
   for (CVertex* v : source.m_vertices)
     if (v != nullptr) v->m_work = -1;
   g.m_origin.reserve(indices.size());
@@ -95,6 +71,39 @@ CCompactGraph CCompactGraph::FromGraph(const CGraph& source, const std::vector<i
       const int other = keptEnd(e);
       if (other >= 0) g.AddEdge(k, other, e->m_weight);
     }
+  return g;
+}
+
+CCompactGraph CCompactGraph::FromOwnLists(const CGraph& graph) {
+  CCompactGraph g;
+  const int n = graph.GetVerticesNum();
+  CWorkMarksKeeper keeper(graph.m_vertices);
+  std::vector<int> size0(static_cast<std::size_t>(n)), size1(static_cast<std::size_t>(n));
+  g.m_origin.reserve(static_cast<std::size_t>(n));
+  for (int k = 0; k < n; ++k) {
+    CVertex* v = graph.GetVByIndex(k);
+    if (v == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
+    v->m_work = k;
+    g.m_origin.push_back(k);
+    size0[k] = static_cast<int>(v->m_edges[0].size());
+    size1[k] = static_cast<int>(v->m_edges[1].size());
+  }
+  g.Allocate(size0, size1);
+  for (int k = 0; k < n; ++k) {
+    const CVertex* v = graph.m_vertices[k];
+    for (int list = 0; list < 2; ++list) {
+      Entry* entries = g.m_entries.data() + g.m_begin[list][k];
+      const std::vector<CEdge*>& edges = v->m_edges[list];
+      // An edge's remembered slot in the far end's other list is its mirror.
+      for (std::size_t s = 0; s < edges.size(); ++s) {
+        const CEdge* e = edges[s];
+        entries[s] = Entry{e->GetOther(v)->m_work, e->GetSlot(1 - list), e->m_weight};
+      }
+      g.m_size[list][k] = static_cast<int>(edges.size());
+    }
+    g.m_weightSum[k] = v->m_weightSum;
+    g.m_posEdgeCount[k] = v->m_posEdgeCount;
+  }
   return g;
 }
 

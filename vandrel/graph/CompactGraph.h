@@ -14,7 +14,7 @@
 //
 // Storage: one entry array; vertex k owns a region holding list 0 then list
 // 1 at their initial sizes.  Lists only shrink, so removals work in place.
-// Costs: building O(V + E) of the source subgraph; Induced O(V + E);
+// Costs: building O(V + E) of the source subgraph (or graph); Induced O(V + E);
 // DeleteAndCompact O(V + E).
 
 #include <cstddef>
@@ -43,6 +43,12 @@ public:
   // of k in order, both endpoints).  The source vertices' m_work values are
   // used as marks and given back.
   static CCompactGraph FromGraph(const CGraph& source, const std::vector<int>& indices);
+
+  // Every vertex of `graph` (no empty slots) with its lists exactly as they
+  // stand, its weight sum and positive edge count: the graph itself, for
+  // algorithms that read it in its own order.  Its m_work values are used as
+  // marks and given back.
+  static CCompactGraph FromOwnLists(const CGraph& graph);
 
   // The same induced copy of this graph over `indices` (local vertex
   // indices); origins carry over.

@@ -17,8 +17,9 @@ namespace {
 
 // Free-list allocator for edge objects: dense components hold millions of
 // edges, and they are created and destroyed in bulk.  Chunks are kept for
-// reuse for the life of the process; each thread keeps a list of its own.  Sanitizer builds use the global heap so
-// that use-after-free of an edge is still detected.
+// reuse for the life of the process; each thread keeps a list of its own.
+// Sanitizer builds use the global heap so that use-after-free of an edge is
+// still detected.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kPoolEdges = false;
 #elif defined(__has_feature)
@@ -295,29 +296,16 @@ CGraph::CGraph(const CGraph& source, const std::list<int>& indices) : m_ownsVert
   BuildInduced(source, std::vector<int>(indices.begin(), indices.end()));
 }
 
-namespace {
-// Keeps the m_work values of a graph's vertices and puts them back when it
-// goes out of scope, so that a routine may use them as scratch marks while
-// callers that keep their own numbers there (super-component splitting) find
-// them unchanged.
-class CWorkMarksKeeper {
- public:
-  explicit CWorkMarksKeeper(const std::vector<CVertex*>& vertices) : m_vertices(vertices) {
-    m_saved.reserve(vertices.size());
-    for (const CVertex* v : vertices) m_saved.push_back(v != nullptr ? v->m_work : 0);
-  }
-  ~CWorkMarksKeeper() {
-    for (size_t i = 0; i < m_vertices.size(); ++i)
-      if (m_vertices[i] != nullptr) m_vertices[i]->m_work = m_saved[i];
-  }
-  CWorkMarksKeeper(const CWorkMarksKeeper&) = delete;
-  CWorkMarksKeeper& operator=(const CWorkMarksKeeper&) = delete;
 
- private:
-  const std::vector<CVertex*>& m_vertices;
-  std::vector<int> m_saved;
-};
-}  // namespace
+CWorkMarksKeeper::CWorkMarksKeeper(const std::vector<CVertex*>& vertices) : m_vertices(vertices) {
+  m_saved.reserve(vertices.size());
+  for (const CVertex* v : vertices) m_saved.push_back(v != nullptr ? v->m_work : 0);
+}
+
+CWorkMarksKeeper::~CWorkMarksKeeper() {
+  for (size_t i = 0; i < m_vertices.size(); ++i)
+    if (m_vertices[i] != nullptr) m_vertices[i]->m_work = m_saved[i];
+}
 
 void CGraph::BuildInduced(const CGraph& source, const std::vector<int>& indices) {
   try {

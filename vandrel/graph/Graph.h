@@ -108,6 +108,22 @@ private:
   int m_slot[2];
 };
 
+// Keeps the m_work values of a graph's vertices and puts them back when it
+// goes out of scope, so that a routine may use them as scratch marks while
+// callers that keep their own numbers there (super-component splitting) find
+// them unchanged.
+class CWorkMarksKeeper {
+public:
+  explicit CWorkMarksKeeper(const std::vector<CVertex*>& vertices);
+  ~CWorkMarksKeeper();
+  CWorkMarksKeeper(const CWorkMarksKeeper&) = delete;
+  CWorkMarksKeeper& operator=(const CWorkMarksKeeper&) = delete;
+
+private:
+  const std::vector<CVertex*>& m_vertices;
+  std::vector<int> m_saved;
+};
+
 class CGraph {
 public:
   typedef std::pair<int, CVertex*> BFSResult;

@@ -1,11 +1,11 @@
 #pragma once
-// The negative-weight two-way partition of CNegMinCut, run on a
-// CCompactGraph instead of a component: the same seeds, greedy assignment,
-// improvement passes and best single moves, with every sum formed over the
-// same entries in the same order (list 0, then list 1), so that the side
-// found is the one CNegMinCut finds on the CGraph the compact graph stands
-// for.  One scan of a vertex's lists gives its weights to both sides, each
-// in its own accumulator.
+// The negative-weight two-way partition, on a CCompactGraph (CNegMinCut
+// runs it on a component's own lists, the splitting of super components on
+// the compact subgraphs it cuts): two seeds from the lightest edge, a greedy
+// assignment, improvement passes and best single moves, every sum formed
+// over a vertex's entries in list order (list 0, then list 1).  One scan of
+// a vertex's lists gives its weights to both sides, each in its own
+// accumulator.
 // Cost: O(n + m) for the assignment and per pass, no copy of the edges.
 
 #include <vector>

@@ -1,5 +1,5 @@
-// The array-based Hao-Orlin and Dinic against the pointer-based versions
-// they replaced, kept here as the reference: both sides of every pair run
+// The array-based Hao-Orlin and Dinic, and the negative-weight partition on
+// compact lists, against the versions they replaced, kept here as the reference: both sides of every pair run
 // on identical components and must return the same side, in the same order,
 // and leave the same flow on every edge.  The random graphs cover dense and
 // sparse, tied and untied weights, scrambled ids, adjacency lists reordered
@@ -22,6 +22,7 @@
 #include "vandrel/mincut/Dinic.h"
 #include "vandrel/mincut/HaoOrlin.h"
 #include "vandrel/mincut/MinCut.h"
+#include "vandrel/mincut/NegMinCut.h"
 
 namespace reference {
 
@@ -627,6 +628,127 @@ void RefDinic::Augment(const std::vector<CEdge*>& path) {
     current = next;
   }
 }
+
+// ---------------------------------------------------------------------------
+// Reference negative-weight partition: per-vertex neighbour vectors, each
+// side's weight summed in its own scan.
+
+class RefNegMinCut : public CMinCutAlg {
+ public:
+  std::list<int> Run(CComponent* component) override;
+
+ private:
+  struct Neighbour {
+    int index;
+    double weight;
+  };
+  double Weight(int v, int side) const;
+  void Move(int v);
+  void BestSingleMove();
+
+  double m_missingWeight = 0.0;
+  std::vector<int> m_sideOf;
+  int m_size[2] = {0, 0};
+  std::vector<std::vector<Neighbour>> m_neighbours;
+};
+
+namespace {
+const int kNoSide = -1;
+const int kSideA = 0;
+const int kSideB = 1;
+}  // namespace
+
+double RefNegMinCut::Weight(int v, int side) const {
+  double sum = 0.0;
+  int edges = 0;
+  for (const Neighbour& nb : m_neighbours[v]) {
+    if (m_sideOf[nb.index] == side) {
+      sum += nb.weight;
+      ++edges;
+    }
+  }
+  const int others = m_size[side] - (m_sideOf[v] == side ? 1 : 0);
+  return sum + (others - edges) * m_missingWeight;
+}
+
+void RefNegMinCut::Move(int v) {
+  const int from = m_sideOf[v];
+  --m_size[from];
+  m_sideOf[v] = 1 - from;
+  ++m_size[1 - from];
+}
+
+void RefNegMinCut::BestSingleMove() {
+  int best = -1;
+  double bestGain = -1e8;
+  const int n = static_cast<int>(m_sideOf.size());
+  for (int u = 0; u < n; ++u) {
+    const int own = m_sideOf[u];
+    const double diff = Weight(u, 1 - own) - Weight(u, own);
+    const double gain = diff > 0.0 ? diff : 0.0;
+    if (gain > bestGain) {
+      bestGain = gain;
+      best = u;
+    }
+  }
+  if (best >= 0) Move(best);
+}
+
+std::list<int> RefNegMinCut::Run(CComponent* graph) {
+  std::list<int> result;
+  const int n = graph->GetVerticesNum();
+  double heaviest = -1.0;
+  for (int i = 0; i < n; ++i)
+    for (const CEdge* e : graph->GetVByIndex(i)->m_edges[0])
+      if (e->m_weight > heaviest) heaviest = e->m_weight;
+  const double shift = heaviest + 0.01;
+  const CEdge* lightest = graph->MinWeightEdge();
+  if (lightest == nullptr) return result;
+  m_missingWeight = graph->m_analyzer.GetMissingEdgeWeight();
+
+  m_neighbours.assign(n, std::vector<Neighbour>());
+  for (int i = 0; i < n; ++i) {
+    const CVertex* v = graph->GetVByIndex(i);
+    for (int list = 0; list < 2; ++list)
+      for (const CEdge* e : v->m_edges[list]) {
+        const CVertex* w = list == 0 ? e->m_v2 : e->m_v1;
+        m_neighbours[i].push_back(Neighbour{graph->ID2Index(w->m_id), e->m_weight});
+      }
+  }
+
+  m_sideOf.assign(n, kNoSide);
+  const int seedA = graph->ID2Index(lightest->m_v1->m_id);
+  const int seedB = graph->ID2Index(lightest->m_v2->m_id);
+  m_sideOf[seedA] = kSideA;
+  m_sideOf[seedB] = kSideB;
+  m_size[kSideA] = m_size[kSideB] = 1;
+  for (int v = 0; v < n; ++v) {
+    if (v == seedA || v == seedB) continue;
+    const double costA = m_size[kSideA] * shift - Weight(v, kSideA);
+    const double costB = m_size[kSideB] * shift - Weight(v, kSideB);
+    const int side = (costA > costB || (costA == costB && m_size[kSideA] >= m_size[kSideB])) ? kSideB : kSideA;
+    m_sideOf[v] = side;
+    ++m_size[side];
+  }
+
+  bool moved = true;
+  for (int pass = 0; moved && pass < 10000; ++pass) {
+    moved = false;
+    for (int v = 0; v < n && m_size[kSideA] > 0 && m_size[kSideB] > 0; ++v) {
+      const int own = m_sideOf[v];
+      if (Weight(v, 1 - own) > Weight(v, own)) {
+        if (m_size[own] == 1)
+          BestSingleMove();
+        else
+          Move(v);
+        moved = true;
+      }
+    }
+  }
+  for (int i = 0; i < n; ++i)
+    if (m_sideOf[i] == kSideA) result.push_back(i);
+  return result;
+}
 }  // namespace reference
 
 using cuttest::WEdge;
@@ -647,6 +769,10 @@ const double kRemovedWeight = -1000.0;
 double TieWeight(cuttest::Gen& gen) { return static_cast<double>(gen.Below(3)); }
 double IntWeight(cuttest::Gen& gen) { return 1.0 + gen.Below(9); }
 double RealWeight(cuttest::Gen& gen) { return 0.05 + 4.0 * gen.Unit(); }
+// Weights of both signs, and of both signs with many ties, as the negative
+// cuts of kernel finding see them.
+double SignedWeight(cuttest::Gen& gen) { return -3.0 + 6.0 * gen.Unit(); }
+double SignedTieWeight(cuttest::Gen& gen) { return static_cast<double>(gen.Below(5)) - 2.0; }
 // Many nearly equal weights, as between genes of one shared profile.
 double ProfileWeight(cuttest::Gen& gen) { return 2.0 + 0.001 * gen.Below(4); }
 
@@ -803,5 +929,23 @@ TEST(CutReferenceTest, NegativeWeightSumsFailAlike) {
     GraphCase tc = RandomGraphCase(3 + round % 20, 0.4, IntWeight, true, false, gen);
     tc.edges[gen.Below(static_cast<int>(tc.edges.size()))].w = -40.0;
     if (!SameCut<CHaoOrlin, reference::RefHaoOrlin>(tc, "round " + std::to_string(round))) return;
+  }
+}
+
+TEST(CutReferenceTest, NegativeWeightPartitionMatchesTheReferenceSideForSide) {
+  cuttest::Gen gen(7031);
+  const int sizes[][3] = {{2, 12, 600}, {13, 80, 300}, {80, 300, 20}};  // min n, max n, rounds
+  for (const auto& size : sizes) {
+    for (int round = 0; round < size[2]; ++round) {
+      const int n = size[0] + gen.Below(size[1] - size[0] + 1);
+      const double density = gen.Unit();
+      const bool ties = gen.Below(2) == 0;
+      const bool removals = gen.Below(3) == 0;
+      const GraphCase tc = RandomGraphCase(n, density, ties ? SignedTieWeight : SignedWeight,
+                                           gen.Below(2) == 0, removals, gen);
+      const std::string what = "n=" + std::to_string(n) + " density=" + std::to_string(density) +
+                               " ties=" + std::to_string(ties) + " removals=" + std::to_string(removals);
+      if (!SameCut<CNegMinCut, reference::RefNegMinCut>(tc, what)) return;
+    }
   }
 }
