@@ -181,8 +181,10 @@ CComp2CutSubcomps<T>::CComp2CutSubcomps(const COwningHandle<Component>& c,
     if (!comp.HasMinCut()) comp.CreateMinCut(allowNegative);
     const std::vector<int> side(comp.GetMinCut()->GetPart().begin(),
                                 comp.GetMinCut()->GetPart().end());
-    m_first = COwningHandle<Component>(new Component(comp, side));
-    comp.DeleteVertices(side);
+    // The first side moves out of the component (copied when it is the
+    // smaller one); what stays is the second.
+    m_first = COwningHandle<Component>(new Component(comp, std::vector<int>()));
+    m_first->TakeInduced(comp, side);
     m_second = COwningHandle<Component>(new Component(&comp));
   } catch (const std::bad_alloc&) {
     throw "CComp2CutSubcomps constructor - memory problems";

@@ -103,6 +103,14 @@ std::list<unsigned int> CFPGraph::RemoveIsolatedVertices() {
   return removed;
 }
 
+void CFPGraph::TakeInduced(CGraph& source, const std::vector<int>& indices) {
+  const CFPGraph* parent = dynamic_cast<const CFPGraph*>(&source);
+  if (parent == nullptr) throw "CFPGraph::TakeInduced - source has no fingerprints";
+  CSimilarityGraph::TakeInduced(source, indices);
+  // source's table keeps the moved vertices' entries, as after a deletion.
+  CopyParentFPs(*parent, indices);
+}
+
 // ---------------------------------------------------------------- CFPComponent
 
 CFPComponent::CFPComponent(const CFPGraph& parent, const std::vector<int>& indices)

@@ -104,6 +104,7 @@ public:
 
 private:
   friend class CVertex;
+  friend class CGraph;
   // Slot of this edge in m_v1->m_edges[0] ([0]) and m_v2->m_edges[1] ([1]).
   int m_slot[2];
 };
@@ -168,6 +169,13 @@ public:
   void DeleteVertices(const std::list<int>& indices);
   void DeleteVertices(const std::vector<int>& indices);
 
+  // Moves the listed vertices of source (indices in list order) into this
+  // empty graph.  Both graphs end up as the induced copy CGraph(source,
+  // indices) followed by source.DeleteVertices(indices) leaves them; when
+  // most of source moves, its vertex and edge objects are taken over instead
+  // of copied.  Virtual so that graphs with per-index data take theirs too.
+  virtual void TakeInduced(CGraph& source, const std::vector<int>& indices);
+
   // Lightest edge (first of equal minima), or null when none is below 1e8.
   CEdge* MinWeightEdge() const;
 
@@ -181,6 +189,10 @@ protected:
   // Builds the subgraph of source over the given indices into this (empty)
   // graph.  capReserves: cap adjacency reserves at the new vertex count.
   void BuildInduced(const CGraph& source, const std::vector<int>& indices);
+  // TakeInduced without the copy: false (nothing changed) unless source owns
+  // its vertices, the indices are valid and distinct, no two edges join the
+  // same pair across the split and at most as many vertices stay as move.
+  bool MoveInduced(CGraph& source, const std::vector<int>& indices);
   // Rebuilds m_idToIndex from m_vertices (null slots skipped).
   void RebuildIDHash();
   void DestroyOwned();

@@ -139,6 +139,8 @@ public:
 
   // Also drops the removed vertices' fingerprints, keeping the index match.
   std::list<unsigned int> RemoveIsolatedVertices() override;
+  // Also takes the moved vertices' fingerprints (source must be a CFPGraph).
+  void TakeInduced(CGraph& source, const std::vector<int>& indices) override;
 
   std::vector<const CNormFP*> m_normFPs;  // not owned
 
