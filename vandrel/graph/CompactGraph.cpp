@@ -4,7 +4,38 @@
 
 #include "vandrel/graph/CompactGraph.h"
 
+#include <new>
+#include <type_traits>
+
 #include "vandrel/graph/Graph.h"
+
+template <class T>
+void CShrinkableArray<T>::Assign(std::size_t size) {
+  static_assert(std::is_trivially_copyable<T>::value, "elements are moved by realloc");
+  std::free(m_data);
+  m_data = nullptr;
+  m_size = 0;
+  if (size == 0) return;
+  m_data = static_cast<T*>(std::calloc(size, sizeof(T)));
+  if (m_data == nullptr) throw std::bad_alloc();
+  m_size = size;
+}
+
+template <class T>
+void CShrinkableArray<T>::ShrinkTo(std::size_t size) {
+  if (size >= m_size) return;
+  if (size == 0) {
+    std::free(m_data);
+    m_data = nullptr;
+    m_size = 0;
+    return;
+  }
+  // Shrinking keeps the block where it is or remaps its pages; a failure
+  // leaves the longer block, which is still valid.
+  T* shorter = static_cast<T*>(std::realloc(m_data, size * sizeof(T)));
+  if (shorter != nullptr) m_data = shorter;
+  m_size = size;
+}
 
 void CCompactGraph::Allocate(const std::vector<int>& size0, const std::vector<int>& size1) {
   const std::size_t n = size0.size();
@@ -19,7 +50,7 @@ void CCompactGraph::Allocate(const std::vector<int>& size0, const std::vector<in
     m_begin[1][k] = total;
     total += static_cast<std::size_t>(size1[k]);
   }
-  m_entries.resize(total);
+  m_entries.Assign(total);
   m_weightSum.assign(n, 0.0);
   m_posEdgeCount.assign(n, 0);
 }
@@ -172,14 +203,25 @@ void CCompactGraph::DeleteAndCompact(const std::vector<int>& indices) {
   int kept = 0;
   for (int v = 0; v < n; ++v)
     if (!deleted[v]) renumber[v] = kept++;
+  // The survivors' lists move to the front in their order (regions only
+  // ever move down, so the copy can run forward in place), then the tail is
+  // given back.
+  std::size_t end = 0;
+  Entry* const data = m_entries.data();
   for (int v = 0; v < n; ++v) {
     const int to = renumber[v];
     if (to < 0) continue;
     for (int list = 0; list < 2; ++list) {
-      Entry* entries = m_entries.data() + m_begin[list][v];
-      for (int s = 0; s < m_size[list][v]; ++s) entries[s].neighbour = renumber[entries[s].neighbour];
-      m_begin[list][to] = m_begin[list][v];
-      m_size[list][to] = m_size[list][v];
+      const Entry* from = data + m_begin[list][v];
+      Entry* into = data + end;
+      const int size = m_size[list][v];
+      for (int s = 0; s < size; ++s) {
+        const Entry e = from[s];
+        into[s] = Entry{renumber[e.neighbour], e.mirror, e.weight};
+      }
+      m_begin[list][to] = end;
+      m_size[list][to] = size;
+      end += static_cast<std::size_t>(size);
     }
     m_origin[to] = m_origin[v];
     m_weightSum[to] = m_weightSum[v];
@@ -192,6 +234,7 @@ void CCompactGraph::DeleteAndCompact(const std::vector<int>& indices) {
   m_origin.resize(kept);
   m_weightSum.resize(kept);
   m_posEdgeCount.resize(kept);
+  m_entries.ShrinkTo(end);
 }
 
 long long CCompactGraph::GetEdgesNum() const {
@@ -199,3 +242,5 @@ long long CCompactGraph::GetEdgesNum() const {
   for (int s : m_size[0]) count += s;
   return count;
 }
+
+template class CShrinkableArray<CCompactGraph::Entry>;

@@ -13,14 +13,59 @@
 // graph was built from, of the vertex it stands for.
 //
 // Storage: one entry array; vertex k owns a region holding list 0 then list
-// 1 at their initial sizes.  Lists only shrink, so removals work in place.
+// 1 at their initial sizes.  Lists only shrink, so removals work in place;
+// DeleteAndCompact closes the gaps and gives the freed tail back, so that a
+// graph that loses most of its vertices while its parts are worked on no
+// longer holds its first size.
 // Costs: building O(V + E) of the source subgraph (or graph); Induced O(V + E);
 // DeleteAndCompact O(V + E).
 
 #include <cstddef>
+#include <cstdlib>
 #include <vector>
 
 class CGraph;
+
+// A malloc'd array of trivially copyable elements that can be shortened in
+// place (realloc), so that the released tail goes back to the allocator
+// without a second copy of the rest.
+template <class T>
+class CShrinkableArray {
+public:
+  CShrinkableArray() = default;
+  ~CShrinkableArray() { std::free(m_data); }
+  CShrinkableArray(CShrinkableArray&& other) noexcept : m_data(other.m_data), m_size(other.m_size) {
+    other.m_data = nullptr;
+    other.m_size = 0;
+  }
+  CShrinkableArray& operator=(CShrinkableArray&& other) noexcept {
+    if (this != &other) {
+      std::free(m_data);
+      m_data = other.m_data;
+      m_size = other.m_size;
+      other.m_data = nullptr;
+      other.m_size = 0;
+    }
+    return *this;
+  }
+  CShrinkableArray(const CShrinkableArray&) = delete;
+  CShrinkableArray& operator=(const CShrinkableArray&) = delete;
+
+  // size zero-filled elements (the earlier ones are dropped); throws
+  // std::bad_alloc.
+  void Assign(std::size_t size);
+  // Keeps the first `size` elements (size <= Size()).
+  void ShrinkTo(std::size_t size);
+  T* data() { return m_data; }
+  const T* data() const { return m_data; }
+  T& operator[](std::size_t k) { return m_data[k]; }
+  const T& operator[](std::size_t k) const { return m_data[k]; }
+  std::size_t Size() const { return m_size; }
+
+private:
+  T* m_data = nullptr;
+  std::size_t m_size = 0;
+};
 
 class CCompactGraph {
 public:
@@ -69,6 +114,8 @@ public:
   int GetOrigin(int v) const { return m_origin[v]; }
   // Number of edges (each counted once).
   long long GetEdgesNum() const;
+  // Entries the graph holds storage for (two per edge after DeleteAndCompact).
+  std::size_t StoredEntries() const { return m_entries.Size(); }
 
 private:
   // Lays out regions for lists of the given sizes and sets every list empty.
@@ -84,5 +131,5 @@ private:
   std::vector<int> m_size[2];
   std::vector<double> m_weightSum;
   std::vector<int> m_posEdgeCount;
-  std::vector<Entry> m_entries;
+  CShrinkableArray<Entry> m_entries;
 };

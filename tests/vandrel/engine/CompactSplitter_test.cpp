@@ -81,7 +81,11 @@ TEST(CompactGraph, DeletionReordersListsAsTheGraphDoes) {
   const double w[][3] = {{0, 1, 0.5}, {0, 2, -1.0}, {0, 3, 2.0}, {0, 4, 0.25}, {1, 4, 1.5}, {2, 4, -0.75}, {3, 4, 3.0}};
   for (const auto& e : w) new CEdge(g.GetVByIndex(static_cast<int>(e[0])), g.GetVByIndex(static_cast<int>(e[1])), e[2]);
   CCompactGraph compact = CCompactGraph::FromGraph(g, {0, 1, 2, 3, 4});
+  ASSERT_EQ(compact.StoredEntries(), 14u);
   compact.DeleteAndCompact({1, 3});
+  // The storage of the deleted edges is given back: 3 edges are left.
+  EXPECT_EQ(compact.StoredEntries(), 6u);
+  EXPECT_EQ(compact.GetEdgesNum(), 3);
   g.DeleteVertices(std::vector<int>{1, 3});
   CSimilarityGraph rest(&g);
   ASSERT_EQ(compact.GetVerticesNum(), 3);
