@@ -69,16 +69,21 @@ void CCompactGraph::AddEdge(int v, int w, double weight) {
 CCompactGraph CCompactGraph::FromGraph(const CGraph& source, const std::vector<int>& indices) {
   CCompactGraph g;
   const int n = static_cast<int>(indices.size());
-  CWorkMarksKeeper keeper(source.m_vertices);
-  for (CVertex* v : source.m_vertices)
-    if (v != nullptr) v->m_work = -1;
-  g.m_origin.reserve(indices.size());
+  // Only the listed vertices are marked (and given their marks back); the
+  // id check below tells any other vertex's mark apart.
+  std::vector<CVertex*> listed;
+  listed.reserve(indices.size());
   for (int k = 0; k < n; ++k) {
     CVertex* v = source.GetVByIndex(indices[k]);
     if (v == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
+    listed.push_back(v);
+  }
+  CWorkMarksKeeper keeper(listed);
+  g.m_origin.reserve(indices.size());
+  for (int k = 0; k < n; ++k) {
     // A vertex listed twice keeps its last position, as in the induced
     // construction's marks.
-    v->m_work = k;
+    listed[k]->m_work = k;
     g.m_origin.push_back(indices[k]);
   }
   // The far end of a kept edge: its mark, checked against the id so that a

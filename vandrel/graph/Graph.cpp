@@ -311,15 +311,20 @@ void CGraph::BuildInduced(const CGraph& source, const std::vector<int>& indices)
   try {
     const size_t n = indices.size();
     m_vertices.reserve(n);
-    // The source vertices' m_work marks the kept ones with their new index
-    // (-1: not kept), so that an edge's far end is looked up in its vertex.
-    // Their earlier values come back when the copy is done.
-    CWorkMarksKeeper keeper(source.m_vertices);
-    for (CVertex* v : source.m_vertices)
-      if (v != nullptr) v->m_work = -1;
+    // The kept source vertices' m_work marks them with their new index, so
+    // that an edge's far end is looked up in its vertex; the other vertices
+    // are not touched (their marks may hold anything: the id check below
+    // tells them apart), so a small subgraph of a large graph costs only its
+    // own size.  The earlier values come back when the copy is done.
+    std::vector<CVertex*> listed;
+    listed.reserve(n);
     for (int index : indices) {
       CVertex* src = source.GetVByIndex(index);
       if (src == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
+      listed.push_back(src);
+    }
+    CWorkMarksKeeper keeper(listed);
+    for (CVertex* src : listed) {
       CVertex* v = new CVertex(src->m_data, src->m_id, std::min(src->m_edges[0].size(), n),
                                std::min(src->m_edges[1].size(), n));
       m_vertices.push_back(v);
@@ -332,7 +337,7 @@ void CGraph::BuildInduced(const CGraph& source, const std::vector<int>& indices)
       CVertex* v = m_vertices[k];
       for (const CEdge* e : src->m_edges[0]) {
         const int other = e->m_v2->m_work;
-        // The id check keeps a stale mark of a vertex outside source out.
+        // The id check keeps the mark of a vertex that is not kept out.
         if (other < 0 || static_cast<size_t>(other) >= n || m_vertices[other]->m_id != e->m_v2->m_id) continue;
         new CEdge(v, m_vertices[other], e->m_weight);
       }

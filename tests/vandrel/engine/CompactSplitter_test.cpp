@@ -63,7 +63,7 @@ void CompareOnAllCases() {
       ASSERT_EQ(expected.size(), actual.size());
       for (size_t p = 0; p < expected.size(); ++p)
         ExpectSamePart(*expected[p], *actual[p], "part " + std::to_string(p));
-      for (int i = 0; i < c.n; ++i) ASSERT_EQ(graph.GetVByIndex(i)->m_work, 1000 + i);
+      for (int i = 0; i < c.n; ++i) ASSERT_EQ(graph.GetVByIndex(i)->m_work, StaleMark(i, c.n));
     }
   }
 }

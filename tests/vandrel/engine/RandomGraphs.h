@@ -90,6 +90,8 @@ struct Source<CFPGraph> {
   void UseFingerprintsOf(const Source& other) { graph.m_normFPs = other.graph.m_normFPs; }
 };
 
+inline int StaleMark(int index, int n) { return n - 1 - index; }
+
 template <class G>
 std::unique_ptr<Source<G>> MakeSource(const GraphCase& c, CTestLcg& rng) {
   std::unique_ptr<Source<G>> s(new Source<G>(c.n));
@@ -110,8 +112,10 @@ std::unique_ptr<Source<G>> MakeSource(const GraphCase& c, CTestLcg& rng) {
     const int list = rng.Range(0, 1);
     if (!v->m_edges[list].empty()) delete v->m_edges[list][rng.Range(0, static_cast<int>(v->m_edges[list].size()) - 1)];
   }
-  // Marks of an earlier user of m_work, which the splitter must give back.
-  for (int i = 0; i < c.n; ++i) s->graph.GetVByIndex(i)->m_work = 1000 + i;
+  // Marks of an earlier user of m_work, which must be given back; they are
+  // valid positions of other vertices, so that a builder that trusted a
+  // mark it did not set would link the wrong vertex.
+  for (int i = 0; i < c.n; ++i) s->graph.GetVByIndex(i)->m_work = StaleMark(i, c.n);
   return s;
 }
 

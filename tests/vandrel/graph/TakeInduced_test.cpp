@@ -57,7 +57,7 @@ void ExpectSameRemainder(Source<G>& expected, Source<G>& actual, int n) {
     const CVertex* a = actual.graph.m_vertices[i];
     ASSERT_EQ(expected.graph.m_vertices[i] == nullptr, a == nullptr) << "slot " << i;
     if (a != nullptr) {
-      EXPECT_EQ(a->m_work, 1000 + i) << "slot " << i;
+      EXPECT_EQ(a->m_work, StaleMark(i, n)) << "slot " << i;
     }
   }
   EXPECT_EQ(HashOrder(expected.graph.m_idToIndex), HashOrder(actual.graph.m_idToIndex));
