@@ -351,7 +351,8 @@ void BM_ReadFingerprints(benchmark::State& state) {
   for (auto _ : state) {
     tfenrich::NamedIdSet tfs, promoters;
     if (!tfenrich::readFingerprints(path.c_str(), nullptr, nullptr, tfs, promoters, matrix,
-                                    location, 9)) {
+                                    location, 9) ||
+        tfs.count() != 1000 || matrix.rowsUsed() != state.range(0)) {
       state.SkipWithError("readFingerprints failed");
       return;
     }
