@@ -3,17 +3,25 @@
 // the all-pairs similarity kernel: vector lanes, and the plain-code
 // fallback), the sort of a model's simulated weights, and
 // the text form of a similarity value; for tfenrich, the empirical test's
-// draws against the plain loop of generator step, swap and gathered score.
-// Items per second = multiply-adds (dot products), values (sort, text) or
-// slots of random subsets (draws).
+// draws against the plain loop of generator step, swap and gathered score,
+// and reading a fingerprints file against a plain tokenizer of the same
+// bytes.  Items per second = multiply-adds (dot products), values (sort,
+// text) or slots of random subsets (draws); bytes per second for reading.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "tfenrich/Fingerprints.h"
+#include "tfenrich/Location.h"
 #include "tfenrich/Random.h"
 #include "tfenrich/Scores.h"
 #include "vandrel/data/NumberText.h"
@@ -199,6 +207,257 @@ void BM_EmpiricalAtLimit(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSubsets * n);
 }
 BENCHMARK(BM_EmpiricalAtLimit)->Arg(40)->Arg(250)->Arg(500);
+
+// Reading a fingerprints file.  The file is generated the way
+// bench/make_tf_large.py writes the TF-large set's (same generator, same
+// layout: 1,000 TFs, 100 target-sets planting hits, gene layout per
+// promoter), with state.range(0) promoters: 20,000 is the TF-large file
+// itself (144 MB), 2,000 its first tenth in size.  It is written once per
+// size to a temporary file, which the page cache then holds, so both
+// readers below see the same bytes at memory speed.
+class LcgNumbers {
+ public:
+  explicit LcgNumbers(std::uint32_t seed) : state_(seed) {}
+  std::uint32_t next(std::uint32_t bound) {
+    state_ = state_ * 1103515245u + 12345u;
+    return (state_ >> 8) % bound;
+  }
+
+ private:
+  std::uint32_t state_;
+};
+
+std::string FingerprintText(int tfs, int promoters, int sets) {
+  LcgNumbers rng(4242);
+  std::vector<std::set<int>> planted(static_cast<std::size_t>(promoters));
+  for (int k = 0; k < sets; ++k) {
+    const int size = 20 + static_cast<int>(rng.next(481));
+    const int start = static_cast<int>(rng.next(promoters));
+    const int step = 1 + static_cast<int>(rng.next(37));
+    if (10 * k >= tfs) continue;
+    for (int i = 0; i < size; ++i) {
+      planted[static_cast<std::size_t>((start + static_cast<long long>(i) * step) % promoters)]
+          .insert(10 * k);
+    }
+  }
+  std::string out;
+  char line[1024];
+  const auto add = [&](int length) { out.append(line, static_cast<std::size_t>(length)); };
+  add(std::snprintf(line, sizeof line, "%d PWMs:\n", tfs));
+  for (int t = 0; t < tfs; ++t) {
+    add(std::snprintf(line, sizeof line, " TF%04d ; threshold: %.2f ; species: human\n", t,
+                      0.70 + rng.next(25) / 100.0));
+  }
+  add(std::snprintf(line, sizeof line, "%d fingerprints:\n", promoters));
+  std::vector<int> hits;
+  for (int p = 0; p < promoters; ++p) {
+    const int upEnd = 900 + static_cast<int>(rng.next(200));
+    const int exon1End = upEnd + 80 + static_cast<int>(rng.next(120));
+    const int intron1End = exon1End + 300 + static_cast<int>(rng.next(400));
+    const int exon2End = intron1End + 60 + static_cast<int>(rng.next(100));
+    const int intron2End = exon2End + 200 + static_cast<int>(rng.next(300));
+    const int cdsStart = upEnd + 40 + static_cast<int>(rng.next(30));
+    const int cdsEnd = intron2End + 150;
+    add(std::snprintf(line, sizeof line,
+                      "P%05d LLid=%d orgDBsym=G%d TranscriptId=NM_%06d chr=chr%d Location=%d "
+                      "Strand=%d GeneLength=%d nExons=%d UpstreamStart=%d UpstreamEnd=%d "
+                      "Exon1Start=%d Exon1End=%d Intron1Start=%d Intron1End=%d Exon2Start=%d "
+                      "Exon2End=%d Intron2Start=%d Intron2End=%d CdsStart=%d CdsEnd=%d\n",
+                      p, 1000 + p, p + 1, 5000 + p, 1 + p % 22, 100000 + 3571 * p,
+                      p % 3 ? 1 : -1, cdsEnd, 2 + p % 5, 1, upEnd, upEnd + 1, exon1End,
+                      exon1End + 1, intron1End, intron1End + 1, exon2End, exon2End + 1,
+                      intron2End, cdsStart, cdsEnd));
+    for (int t = 0; t < tfs; ++t) {
+      if (t > 0) out.push_back(' ');
+      const int r = static_cast<int>(rng.next(1000));
+      int count = r < 120 ? 1 + r % 2 : 0;
+      if (planted[static_cast<std::size_t>(p)].count(t) != 0) count += 2;
+      if (count == 0) {
+        add(std::snprintf(line, sizeof line, "-/%d", 300 + r));
+        continue;
+      }
+      hits.clear();
+      for (int h = 0; h < count; ++h) hits.push_back(1 + static_cast<int>(rng.next(cdsEnd)));
+      std::sort(hits.begin(), hits.end());
+      for (int h = 0; h < count; ++h) {
+        add(std::snprintf(line, sizeof line, h > 0 ? ",%d" : "%d", hits[h]));
+      }
+      add(std::snprintf(line, sizeof line, "/%d", 300 + r));
+    }
+    out.push_back('\n');
+  }
+  return out;
+}
+
+// Removes the generated files at exit.
+class TempFiles {
+ public:
+  ~TempFiles() {
+    for (const auto& entry : paths_) std::remove(entry.second.c_str());
+  }
+  // The path of the fingerprints file with this many promoters, written on
+  // first use; its size in bytes goes to `bytes`.
+  const std::string& fingerprints(int promoters, std::size_t& bytes) {
+    auto it = paths_.find(promoters);
+    if (it == paths_.end()) {
+      const std::string text = FingerprintText(1000, promoters, 100);
+      const char* dir = std::getenv("TMPDIR");
+      std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") +
+                         "/tfenrich-bench-fp-XXXXXX";
+      const int fd = mkstemp(path.data());
+      if (fd < 0) return empty_;
+      FILE* f = fdopen(fd, "w");
+      const bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+      if (f != nullptr) std::fclose(f);
+      if (!ok) {
+        std::remove(path.c_str());
+        return empty_;
+      }
+      it = paths_.emplace(promoters, path).first;
+      sizes_[promoters] = text.size();
+    }
+    bytes = sizes_[promoters];
+    return it->second;
+  }
+
+ private:
+  std::map<int, std::string> paths_;
+  std::map<int, std::size_t> sizes_;
+  std::string empty_;
+};
+
+TempFiles& BenchFiles() {
+  static TempFiles files;
+  return files;
+}
+
+// tfenrich's reader with the program's default location settings (every
+// hit within -999999 .. 999999 of the TSS, region list "+all", at most 9
+// hits per promoter) and no PWM or BG filter.
+void BM_ReadFingerprints(benchmark::State& state) {
+  std::size_t bytes = 0;
+  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), bytes);
+  if (path.empty()) {
+    state.SkipWithError("cannot write the fingerprints file");
+    return;
+  }
+  tfenrich::LocationInfo location;
+  std::string regions = "+all";
+  if (!tfenrich::setLocationInfo(location, -999999, 999999, regions.data())) {
+    state.SkipWithError("bad location settings");
+    return;
+  }
+  tfenrich::FingerprintMatrix matrix;
+  for (auto _ : state) {
+    tfenrich::NamedIdSet tfs, promoters;
+    if (!tfenrich::readFingerprints(path.c_str(), nullptr, nullptr, tfs, promoters, matrix,
+                                    location, 9) ||
+        tfs.count() != 1000 || matrix.rowsUsed() != state.range(0)) {
+      state.SkipWithError("readFingerprints failed");
+      return;
+    }
+    benchmark::DoNotOptimize(matrix.score(matrix.rowsUsed() - 1, tfs.count() - 1));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_ReadFingerprints)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A plain tokenizer over the same bytes, the baseline for the reader: reads
+// the file in 1 MiB blocks and hands every whitespace-separated word to
+// `word` (a word cut by the end of a block is moved to the front of the
+// buffer and completed by the next block).
+template <typename Word>
+bool TokenizeFile(const char* path, Word word) {
+  FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return false;
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::vector<char> buffer(2 * kBlock);
+  std::size_t kept = 0;
+  for (;;) {
+    const std::size_t got = std::fread(buffer.data() + kept, 1, kBlock, f);
+    const std::size_t size = kept + got;
+    const char* p = buffer.data();
+    const char* const end = p + size;
+    for (;;) {
+      while (p != end && IsBlank(*p)) ++p;
+      const char* const start = p;
+      while (p != end && !IsBlank(*p)) ++p;
+      if (p == end) {
+        // The word may go on in the next block, unless the file ended.
+        if (got == 0 && start != end) word(start, end);
+        kept = static_cast<std::size_t>(end - start);
+        std::copy(start, end, buffer.data());
+        break;
+      }
+      word(start, p);
+    }
+    if (got == 0) break;
+    if (kept > kBlock) {  // no word is that long in a fingerprints file
+      std::fclose(f);
+      return false;
+    }
+  }
+  std::fclose(f);
+  return true;
+}
+
+// Words only: split and counted.
+void BM_TokenizeWords(benchmark::State& state) {
+  std::size_t bytes = 0;
+  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), bytes);
+  if (path.empty()) {
+    state.SkipWithError("cannot write the fingerprints file");
+    return;
+  }
+  for (auto _ : state) {
+    long long words = 0;
+    if (!TokenizeFile(path.c_str(), [&](const char*, const char*) { ++words; })) {
+      state.SkipWithError("cannot read the fingerprints file");
+      return;
+    }
+    benchmark::DoNotOptimize(words);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_TokenizeWords)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// Words split, and every run of digits in them converted with
+// std::from_chars into one vector of all the file's integers (hit
+// positions, effective lengths, gene coordinates), which keeps its capacity
+// from one pass to the next.
+void BM_TokenizeIntegers(benchmark::State& state) {
+  std::size_t bytes = 0;
+  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), bytes);
+  if (path.empty()) {
+    state.SkipWithError("cannot write the fingerprints file");
+    return;
+  }
+  std::vector<int> numbers;
+  for (auto _ : state) {
+    numbers.clear();
+    const bool ok = TokenizeFile(path.c_str(), [&](const char* p, const char* end) {
+      while (p != end) {
+        if (*p < '0' || *p > '9') {
+          ++p;
+          continue;
+        }
+        int value = 0;
+        p = std::from_chars(p, end, value).ptr;
+        numbers.push_back(value);
+      }
+    });
+    if (!ok) {
+      state.SkipWithError("cannot read the fingerprints file");
+      return;
+    }
+    benchmark::DoNotOptimize(numbers.data());
+  }
+  state.counters["integers"] = static_cast<double>(numbers.size());
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_TokenizeIntegers)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

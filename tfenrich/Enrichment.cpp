@@ -123,8 +123,10 @@ bool findEnrichedTFs(const NamedIdSet& tfs, const NamedIdSet& promoters,
   const DrawCounts& c = drawCounts();
   std::fprintf(stderr,
                "[draws] pairs %lld, at the limit %lld; subsets %lld; generator calls = swaps = "
-               "gathered scores %lld, of which at the limit %lld; HG terms added %lld\n",
-               c.pairs, c.pairsAtLimit, c.subsets, c.slots, c.slotsAtLimit, c.hgTerms);
+               "gathered scores %lld, of which at the limit %lld; HG terms added %lld, "
+               "computed %lld\n",
+               c.pairs, c.pairsAtLimit, c.subsets, c.slots, c.slotsAtLimit, c.hgTerms,
+               c.hgVisited);
 #endif
   return result.close();
 }

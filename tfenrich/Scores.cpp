@@ -449,6 +449,9 @@ double calcHyperGeometricScore(int a0, int a1, int a2, int a3, int n, int x,
       for (int l = lFrom; l <= lTop; ++l) {
         const double L = ((l0[n - j - k - l] + l3[l]) + l2[k]) + l1[j];
         const double d = L - G;
+#ifdef TFENRICH_COUNT_DRAWS
+        ++drawCounts().hgVisited;
+#endif
         if (d < skipBelow) {
           // Adding this term would leave the sum unchanged.  L is concave in
           // l (a sum of log binomials), so once it falls well below the

@@ -121,6 +121,7 @@ struct DrawCounts {
   long long slots = 0;
   long long slotsAtLimit = 0;
   long long hgTerms = 0;  // terms added by the HG sums (exp calls)
+  long long hgVisited = 0;  // terms whose log the HG sums computed, added or not
 };
 DrawCounts& drawCounts();
 
