@@ -4,9 +4,9 @@
 // groups of vertices to sleep in dormant layers.  The lightest sink cut seen
 // (dormant vertices against awake ones) is the minimum cut.
 // Cost: O(n^2 * m) in the worst case.  The component is copied once into
-// arc arrays (head, reverse arc, weight, flow); labels, excesses, awake flags
-// and the active lists live in arrays by working index.  The per-label id
-// hashes are kept only for their iteration order, which decides the sink
+// arc arrays (head, reverse arc, weight and flow); labels, excesses, awake
+// flags and the active lists live in arrays by working index.  The per-label
+// id hashes are kept only for their iteration order, which decides the sink
 // choice and the order of vertices in the dormant layers (and so the ties
 // between equally light cuts).
 //
@@ -19,10 +19,25 @@
 // the reverse arc admissible, as it needs the opposite label order; the flow
 // S pushes out goes to vertices that never wake again.  So each discharge
 // performs exactly the pushes of a scan from the first arc.
+//
+// A relabel of v never makes an arc into v admissible behind a neighbour's
+// current arc, so the neighbours' positions stay where they are.  The
+// labels are valid among awake vertices: an arc u -> x with a residual
+// above the push floor has label(u) <= label(x) + 1.  (A push runs down
+// one label and only adds residual to the arc going up; a relabel takes
+// 1 + the lowest label over the residual arcs; S never wakes; a layer goes
+// to sleep with no residual arc into the vertices left awake, and wakes
+// only when nothing else is awake.)  So when v rises from L to L' > L, an
+// awake neighbour w at L' + 1 > L + 1 has no residual towards v.  That
+// residual can only grow through a push from v into w, which needs v one
+// label above w; and the arc w -> v is admissible only with w one label
+// above v again, which takes a relabel of w, and that resets w's position.
+// The same argument covers the other heads behind w's position.
 
 #include "vandrel/mincut/HaoOrlin.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "vandrel/graph/Graph.h"
 #include "vandrel/graph/SimilarityGraph.h"
@@ -35,24 +50,56 @@ const double kResidualEps = 1e-7;
 // Starting bound of the best cut and of the relabelling minimum.
 const double kBestBound = 1e8;
 const int kLabelBound = 100000000;
-// m_awakeLabel of a dormant vertex (never equal to a label or a label - 1).
-const int kAsleep = -2;
+// m_awakeLabel of a dormant vertex: never equal to a label, a label - 1 or a
+// label + 1, and above kLabelBound, so that the relabelling minimum passes
+// over it without a test of its own.
+const int kAsleep = INT_MAX;
 const int kNone = -1;
 
 }  // namespace
 
-CHaoOrlin::CHaoOrlin()
-    : m_graph(nullptr), m_n(0), m_awakeCount(0), m_activeCount(0), m_maxActiveLabel(0) {}
+CHaoOrlin::CHaoOrlin(HeadWidth width)
+    : m_width(width),
+      m_graph(nullptr),
+      m_n(0),
+      m_narrow(false),
+      m_awakeCount(0),
+      m_activeCount(0),
+      m_maxActiveLabel(0) {}
 
 CHaoOrlin::~CHaoOrlin() {}
 
 void CHaoOrlin::BuildArcs() {
   CArcLayout layout;
-  layout.Build(m_graph, &m_weight);
+  layout.BuildOffsets(m_graph);
+  const int arcs = layout.ArcCount();
+  m_narrow = m_width == kAutoHeads && m_n < kNarrowLimit;
+  if (m_narrow) {
+    m_head16.resize(arcs);
+    m_head32.clear();
+  } else {
+    m_head32.resize(arcs);
+    m_head16.clear();
+  }
+  m_reverse.resize(arcs);
+  m_arc.resize(arcs);
+  uint16_t* head16 = m_head16.data();
+  int* head32 = m_head32.data();
+  const bool narrow = m_narrow;
+  layout.ForEachEdge(m_graph, [&](int i, int a, int j, int b, const CEdge* e) {
+    if (narrow) {
+      head16[a] = static_cast<uint16_t>(j);
+      head16[b] = static_cast<uint16_t>(i);
+    } else {
+      head32[a] = j;
+      head32[b] = i;
+    }
+    m_reverse[a] = b;
+    m_reverse[b] = a;
+    m_arc[a] = ArcFlow{e->m_weight, 0.0};
+    m_arc[b] = ArcFlow{e->m_weight, 0.0};
+  });
   m_firstArc.swap(layout.first);
-  m_head.swap(layout.head);
-  m_reverse.swap(layout.reverse);
-  m_flow.assign(m_weight.size(), 0.0);
   m_id.resize(m_n);
   for (int i = 0; i < m_n; ++i) m_id[i] = m_graph->GetVByIndex(i)->m_id;
 }
@@ -72,7 +119,7 @@ int CHaoOrlin::Initialize(int* firstSink) {
 
   int t = kNone;
   if (m_firstArc[s + 1] > m_firstArc[s]) {
-    t = m_head[m_firstArc[s]];
+    t = HeadOf(m_firstArc[s]);
     m_label[t] = 0;
   }
   *firstSink = t;
@@ -157,15 +204,15 @@ void CHaoOrlin::WriteBack() {
     CVertex* v = m_graph->GetVByIndex(i);
     v->m_label = m_label[i];
     int a = m_firstArc[i];
-    for (CEdge* e : v->m_edges[0]) e->m_flow = m_flow[a++];
+    for (CEdge* e : v->m_edges[0]) e->m_flow = m_arc[a++].flow;
   }
 }
 
 void CHaoOrlin::Push(int arc, int w, double delta) {
   // The flow of an edge is kept once per arc, negated on the reverse arc;
   // negation is exact, so both arcs see the residuals of one shared flow.
-  m_flow[arc] += delta;
-  m_flow[m_reverse[arc]] -= delta;
+  m_arc[arc].flow += delta;
+  m_arc[m_reverse[arc]].flow -= delta;
   UpdateExcess(w, delta);
 }
 
@@ -174,7 +221,7 @@ void CHaoOrlin::AddToSource(int v) {
   const int end = m_firstArc[v + 1];
   for (int a = m_firstArc[v]; a < end; ++a) {
     const double residual = Residual(a);
-    if (residual > 0.0) Push(a, m_head[a], residual);
+    if (residual > 0.0) Push(a, HeadOf(a), residual);
   }
   PutToSleep(v, 0);
 }
@@ -230,6 +277,14 @@ int CHaoOrlin::HighestLabelActiveV() {
 }
 
 void CHaoOrlin::Discharge(int v) {
+  if (m_narrow)
+    DischargeWith(v, m_head16.data());
+  else
+    DischargeWith(v, m_head32.data());
+}
+
+template <class Head>
+void CHaoOrlin::DischargeWith(int v, const Head* head) {
   double& excess = m_excess[v];
   while (excess > 0.0) {
     // Arcs into awake vertices one label below v are admissible.
@@ -240,7 +295,7 @@ void CHaoOrlin::Discharge(int v) {
     int keep = end;
     int a = m_currentArc[v];
     for (; a < end; ++a) {
-      const int w = m_head[a];
+      const int w = head[a];
       if (m_awakeLabel[w] != target) continue;
       const double residual = Residual(a);
       if (!(residual > kResidualEps)) continue;
@@ -255,12 +310,13 @@ void CHaoOrlin::Discharge(int v) {
       m_currentArc[v] = std::min(a, keep);
       break;
     }
-    if (RelabelOrSleep(v)) break;
+    if (RelabelOrSleep(v, head)) break;
   }
   RemoveActive(v);
 }
 
-bool CHaoOrlin::RelabelOrSleep(int v) {
+template <class Head>
+bool CHaoOrlin::RelabelOrSleep(int v, const Head* head) {
   const int label = m_label[v];
   if (m_labelCount[label] == 1) {
     // v is the only awake vertex with its label: everything at or above it
@@ -268,17 +324,19 @@ bool CHaoOrlin::RelabelOrSleep(int v) {
     PutToSleepFromLabel(label, static_cast<int>(m_dormant.size()));
     return true;
   }
-  return !Relabel(v);
+  return !Relabel(v, head);
 }
 
-bool CHaoOrlin::Relabel(int v) {
+template <class Head>
+bool CHaoOrlin::Relabel(int v, const Head* head) {
   const int oldLabel = m_label[v];
   int minLabel = kLabelBound;
   const int begin = m_firstArc[v];
   const int end = m_firstArc[v + 1];
+  // Dormant heads carry kAsleep, which is above the starting bound.
   for (int a = begin; a < end; ++a) {
-    const int label = m_awakeLabel[m_head[a]];
-    if (label != kAsleep && label < minLabel && Residual(a) > kResidualEps) minLabel = label;
+    const int label = m_awakeLabel[head[a]];
+    if (label < minLabel && Residual(a) > kResidualEps) minLabel = label;
   }
   if (minLabel == kLabelBound) {
     PutToSleep(v, static_cast<int>(m_dormant.size()));
@@ -297,14 +355,9 @@ bool CHaoOrlin::Relabel(int v) {
   AddActive(v);
   --m_labelCount[oldLabel];
   ++m_labelCount[newLabel];
-
-  // v's arcs are all new to it; a neighbour one label above v may now have
-  // an admissible arc into v before its current arc.
+  // v's arcs are all new to it.  No neighbour's current arc has to move
+  // back: see the file comment.
   m_currentArc[v] = begin;
-  for (int a = begin; a < end; ++a) {
-    const int w = m_head[a];
-    if (m_label[w] == newLabel + 1 && m_reverse[a] < m_currentArc[w]) m_currentArc[w] = m_reverse[a];
-  }
   return true;
 }
 
