@@ -310,13 +310,15 @@ void CHaoOrlin::DischargeWith(int v, const Head* head) {
       m_currentArc[v] = std::min(a, keep);
       break;
     }
-    if (RelabelOrSleep(v, head)) break;
+    // A kept arc is still admissible, which the relabel has to see (and
+    // refuse); otherwise none is left.
+    if (RelabelOrSleep(v, head, keep == end)) break;
   }
   RemoveActive(v);
 }
 
 template <class Head>
-bool CHaoOrlin::RelabelOrSleep(int v, const Head* head) {
+bool CHaoOrlin::RelabelOrSleep(int v, const Head* head, bool noAdmissible) {
   const int label = m_label[v];
   if (m_labelCount[label] == 1) {
     // v is the only awake vertex with its label: everything at or above it
@@ -324,19 +326,26 @@ bool CHaoOrlin::RelabelOrSleep(int v, const Head* head) {
     PutToSleepFromLabel(label, static_cast<int>(m_dormant.size()));
     return true;
   }
-  return !Relabel(v, head);
+  return !Relabel(v, head, noAdmissible);
 }
 
 template <class Head>
-bool CHaoOrlin::Relabel(int v, const Head* head) {
+bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   const int oldLabel = m_label[v];
+  // With no admissible arc left, no residual arc of v leads below v's own
+  // label (the labels are valid, see the file comment): the first one at
+  // that label settles the minimum.
+  const int floor = noAdmissible ? oldLabel : -1;
   int minLabel = kLabelBound;
   const int begin = m_firstArc[v];
   const int end = m_firstArc[v + 1];
   // Dormant heads carry kAsleep, which is above the starting bound.
   for (int a = begin; a < end; ++a) {
     const int label = m_awakeLabel[head[a]];
-    if (label < minLabel && Residual(a) > kResidualEps) minLabel = label;
+    if (label < minLabel && Residual(a) > kResidualEps) {
+      minLabel = label;
+      if (label == floor) break;
+    }
   }
   if (minLabel == kLabelBound) {
     PutToSleep(v, static_cast<int>(m_dormant.size()));

@@ -53,10 +53,11 @@ class CHaoOrlin : public CMinCutAlg {
   template <class Head>
   void DischargeWith(int v, const Head* head);
   // True when v went to sleep instead of getting a higher label.
+  // noAdmissible: the discharge left no admissible arc of v.
   template <class Head>
-  bool RelabelOrSleep(int v, const Head* head);
+  bool RelabelOrSleep(int v, const Head* head, bool noAdmissible);
   template <class Head>
-  bool Relabel(int v, const Head* head);
+  bool Relabel(int v, const Head* head, bool noAdmissible);
   void PutToSleep(int v, int layer);
   void PutToSleepFromLabel(int from, int layer);
 
