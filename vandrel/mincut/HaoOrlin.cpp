@@ -294,9 +294,14 @@ void CHaoOrlin::DischargeWith(int v, const Head* head) {
     // above the push floor): it must be looked at again.
     int keep = end;
     int a = m_currentArc[v];
+    // Pushes do not move the label array: its address can stay in a register.
+    const int* const awake = m_awakeLabel.data();
     for (; a < end; ++a) {
+      // Most heads sit at other labels: skip them in a tight loop.
+      while (awake[head[a]] != target)
+        if (++a == end) break;
+      if (a == end) break;
       const int w = head[a];
-      if (m_awakeLabel[w] != target) continue;
       const double residual = Residual(a);
       if (!(residual > kResidualEps)) continue;
       const double delta = residual < excess ? residual : excess;
