@@ -34,6 +34,7 @@ struct CArcLayout {
   std::vector<int> listSplit;  // by vertex: first arc of its m_edges[1]
 
  private:
+  static const size_t kPrefetchAhead = 16;
   // Position of e in list, through the edge's remembered slot when that is
   // still right, else by search.
   static int SlotIn(const std::vector<CEdge*>& list, const CEdge* e);
@@ -53,7 +54,17 @@ void CArcLayout::ForEachEdge(CComponent* component, Visit&& visit) const {
   for (int i = 0; i < n; ++i) {
     const std::vector<CEdge*>& out = component->GetVByIndex(i)->m_edges[0];
     const int a0 = first[i];
-    for (size_t k = 0; k < out.size(); ++k) {
+    const size_t count = out.size();
+    for (size_t k = 0; k < count; ++k) {
+      // The edges are scattered over the heap: ask for the next ones early.
+      if (k + kPrefetchAhead < count) __builtin_prefetch(out[k + kPrefetchAhead]);
+      if (k + kPrefetchAhead / 2 < count) {
+        // ... and, once an edge is at hand, for its entry in the other list.
+        const CEdge* soon = out[k + kPrefetchAhead / 2];
+        const std::vector<CEdge*>& list = soon->m_v2->m_edges[1];
+        const size_t slot = static_cast<size_t>(soon->GetSlot(1));
+        if (slot < list.size()) __builtin_prefetch(list.data() + slot);
+      }
       const CEdge* e = out[k];
       const CVertex* w = e->m_v2;
       const int j = w->m_work;
