@@ -81,11 +81,12 @@ void CHaoOrlin::BuildArcs() {
     m_head32.resize(arcs);
     m_head16.clear();
   }
-  m_reverse.resize(arcs);
-  m_arc.resize(arcs);
+  m_edgeOf.resize(arcs);
+  m_edge.resize(arcs / 2);
   uint16_t* head16 = m_head16.data();
   int* head32 = m_head32.data();
   const bool narrow = m_narrow;
+  int edge = 0;
   layout.ForEachEdge(m_graph, [&](int i, int a, int j, int b, const CEdge* e) {
     if (narrow) {
       head16[a] = static_cast<uint16_t>(j);
@@ -94,12 +95,13 @@ void CHaoOrlin::BuildArcs() {
       head32[a] = j;
       head32[b] = i;
     }
-    m_reverse[a] = b;
-    m_reverse[b] = a;
-    m_arc[a] = ArcFlow{e->m_weight, 0.0};
-    m_arc[b] = ArcFlow{e->m_weight, 0.0};
+    m_edgeOf[a] = edge;
+    m_edgeOf[b] = edge;
+    m_edge[edge] = EdgeFlow{e->m_weight, 0.0};
+    ++edge;
   });
   m_firstArc.swap(layout.first);
+  m_listSplit.swap(layout.listSplit);
   m_id.resize(m_n);
   for (int i = 0; i < m_n; ++i) m_id[i] = m_graph->GetVByIndex(i)->m_id;
 }
@@ -204,24 +206,33 @@ void CHaoOrlin::WriteBack() {
     CVertex* v = m_graph->GetVByIndex(i);
     v->m_label = m_label[i];
     int a = m_firstArc[i];
-    for (CEdge* e : v->m_edges[0]) e->m_flow = m_arc[a++].flow;
+    for (CEdge* e : v->m_edges[0]) e->m_flow = m_edge[m_edgeOf[a++]].flow;
   }
 }
 
+template <bool kFromV1>
 void CHaoOrlin::Push(int arc, int w, double delta) {
-  // The flow of an edge is kept once per arc, negated on the reverse arc;
-  // negation is exact, so both arcs see the residuals of one shared flow.
-  m_arc[arc].flow += delta;
-  m_arc[m_reverse[arc]].flow -= delta;
+  // The flow along an arc from the m_v2 is the negated edge flow, and
+  // negation is exact: adding delta to it is subtracting delta from the
+  // edge flow, to the last bit.
+  if (kFromV1)
+    m_edge[m_edgeOf[arc]].flow += delta;
+  else
+    m_edge[m_edgeOf[arc]].flow -= delta;
   UpdateExcess(w, delta);
 }
 
 void CHaoOrlin::AddToSource(int v) {
   RemoveActive(v);
+  const int split = m_listSplit[v];
   const int end = m_firstArc[v + 1];
-  for (int a = m_firstArc[v]; a < end; ++a) {
-    const double residual = Residual(a);
-    if (residual > 0.0) Push(a, HeadOf(a), residual);
+  for (int a = m_firstArc[v]; a < split; ++a) {
+    const double residual = Residual<true>(a);
+    if (residual > 0.0) Push<true>(a, HeadOf(a), residual);
+  }
+  for (int a = split; a < end; ++a) {
+    const double residual = Residual<false>(a);
+    if (residual > 0.0) Push<false>(a, HeadOf(a), residual);
   }
   PutToSleep(v, 0);
 }
@@ -286,31 +297,20 @@ void CHaoOrlin::Discharge(int v) {
 template <class Head>
 void CHaoOrlin::DischargeWith(int v, const Head* head) {
   double& excess = m_excess[v];
+  const int split = m_listSplit[v];
+  const int end = m_firstArc[v + 1];
   while (excess > 0.0) {
-    // Arcs into awake vertices one label below v are admissible.
-    const int target = m_label[v] - 1;
-    const int end = m_firstArc[v + 1];
     // First pushed arc that kept a usable residual (a rounding remainder
     // above the push floor): it must be looked at again.
     int keep = end;
     int a = m_currentArc[v];
-    // Pushes do not move the label array: its address can stay in a register.
-    const int* const awake = m_awakeLabel.data();
-    for (; a < end; ++a) {
-      // Most heads sit at other labels: skip them in a tight loop.
-      while (awake[head[a]] != target)
-        if (++a == end) break;
-      if (a == end) break;
-      const int w = head[a];
-      const double residual = Residual(a);
-      if (!(residual > kResidualEps)) continue;
-      const double delta = residual < excess ? residual : excess;
-      excess -= delta;
-      Push(a, w, delta);
-      if (!(excess > 0.0)) break;
-      if (keep == end && Residual(a) > kResidualEps) keep = a;
+    bool ranOut = false;
+    if (a < split) {
+      ranOut = PushAlong<true>(v, head, &a, split, &keep, end);
+      if (!ranOut) a = split;
     }
-    if (a < end) {
+    if (!ranOut) ranOut = PushAlong<false>(v, head, &a, end, &keep, end);
+    if (ranOut) {
       // The excess ran out at arc a, which may still be admissible.
       m_currentArc[v] = std::min(a, keep);
       break;
@@ -320,6 +320,33 @@ void CHaoOrlin::DischargeWith(int v, const Head* head) {
     if (RelabelOrSleep(v, head, keep == end)) break;
   }
   RemoveActive(v);
+}
+
+template <bool kFromV1, class Head>
+bool CHaoOrlin::PushAlong(int v, const Head* head, int* arc, int stop, int* keep, int noKeep) {
+  double& excess = m_excess[v];
+  // Arcs into awake vertices one label below v are admissible.
+  const int target = m_label[v] - 1;
+  // Pushes do not move the label array: its address can stay in a register.
+  const int* const awake = m_awakeLabel.data();
+  for (int a = *arc; a < stop; ++a) {
+    // Most heads sit at other labels: skip them in a tight loop.
+    while (awake[head[a]] != target)
+      if (++a == stop) break;
+    if (a == stop) break;
+    const double residual = Residual<kFromV1>(a);
+    if (!(residual > kResidualEps)) continue;
+    const double delta = residual < excess ? residual : excess;
+    excess -= delta;
+    Push<kFromV1>(a, head[a], delta);
+    if (!(excess > 0.0)) {
+      *arc = a;
+      return true;
+    }
+    if (*keep == noKeep && Residual<kFromV1>(a) > kResidualEps) *keep = a;
+  }
+  *arc = stop;
+  return false;
 }
 
 template <class Head>
@@ -343,11 +370,23 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   const int floor = noAdmissible ? oldLabel : -1;
   int minLabel = kLabelBound;
   const int begin = m_firstArc[v];
+  const int split = m_listSplit[v];
   const int end = m_firstArc[v + 1];
   // Dormant heads carry kAsleep, which is above the starting bound.
-  for (int a = begin; a < end; ++a) {
+  bool settled = false;
+  for (int a = begin; a < split; ++a) {
     const int label = m_awakeLabel[head[a]];
-    if (label < minLabel && Residual(a) > kResidualEps) {
+    if (label < minLabel && Residual<true>(a) > kResidualEps) {
+      minLabel = label;
+      if (label == floor) {
+        settled = true;
+        break;
+      }
+    }
+  }
+  for (int a = split; a < end && !settled; ++a) {
+    const int label = m_awakeLabel[head[a]];
+    if (label < minLabel && Residual<false>(a) > kResidualEps) {
       minLabel = label;
       if (label == floor) break;
     }

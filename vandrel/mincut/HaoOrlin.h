@@ -32,11 +32,12 @@ class CHaoOrlin : public CMinCutAlg {
   std::list<int> Run(CComponent* component) override;
 
  private:
-  // An arc's capacity and the flow along it, side by side: a residual test
-  // reads both from one cache line.
-  struct ArcFlow {
+  // An edge's capacity and flow, side by side: a residual test reads both
+  // from one cache line, and a push writes the one place both arcs of the
+  // edge read.
+  struct EdgeFlow {
     double weight;
-    double flow;  // negated on the reverse arc
+    double flow;  // from the edge's m_v1 towards its m_v2
   };
 
   // The arc arrays of the component (vertex i = index i).
@@ -52,6 +53,11 @@ class CHaoOrlin : public CMinCutAlg {
   void Discharge(int v);
   template <class Head>
   void DischargeWith(int v, const Head* head);
+  // Pushes along v's arcs [*a, stop) of one list (kFromV1: its m_edges[0],
+  // where v is the edges' m_v1) until the excess runs out; true when it ran
+  // out, at *a.  *keep: see DischargeWith.
+  template <bool kFromV1, class Head>
+  bool PushAlong(int v, const Head* head, int* a, int stop, int* keep, int noKeep);
   // True when v went to sleep instead of getting a higher label.
   // noAdmissible: the discharge left no admissible arc of v.
   template <class Head>
@@ -61,13 +67,20 @@ class CHaoOrlin : public CMinCutAlg {
   void PutToSleep(int v, int layer);
   void PutToSleepFromLabel(int from, int layer);
 
+  template <bool kFromV1>
   void Push(int arc, int w, double delta);
   void UpdateExcess(int w, double delta);
   void AddActive(int v);
   void RemoveActive(int v);
   int HighestLabelActiveV();
-  // Residual capacity of an arc: its weight less the flow along it.
-  double Residual(int arc) const { return m_arc[arc].weight - m_arc[arc].flow; }
+  // Residual capacity of an arc: its weight less the flow along it, which is
+  // the edge's flow for an arc from the edge's m_v1 and its negation for an
+  // arc from the m_v2.
+  template <bool kFromV1>
+  double Residual(int arc) const {
+    const EdgeFlow& e = m_edge[m_edgeOf[arc]];
+    return kFromV1 ? e.weight - e.flow : e.weight - (-e.flow);
+  }
   int HeadOf(int arc) const { return m_narrow ? m_head16[arc] : m_head32[arc]; }
   // Hands labels and flows back to the component's vertices and edges.
   void WriteBack();
@@ -76,13 +89,15 @@ class CHaoOrlin : public CMinCutAlg {
   CComponent* m_graph;  // not owned
   int m_n;              // vertex count
 
-  // Arcs: vertex v owns [m_firstArc[v], m_firstArc[v + 1]).
+  // Arcs: vertex v owns [m_firstArc[v], m_firstArc[v + 1]), those of its
+  // m_edges[0] before m_listSplit[v].
   std::vector<int> m_firstArc;
+  std::vector<int> m_listSplit;
   bool m_narrow;                    // heads in m_head16, else in m_head32
   std::vector<uint16_t> m_head16;   // by arc: working index of the other end
   std::vector<int> m_head32;        // by arc: the same, for large components
-  std::vector<int> m_reverse;       // by arc: the same edge seen from the head
-  std::vector<ArcFlow> m_arc;       // by arc
+  std::vector<int> m_edgeOf;        // by arc: the edge, an index into m_edge
+  std::vector<EdgeFlow> m_edge;     // by edge, in the order of the m_edges[0] lists
   std::vector<int> m_currentArc;    // by vertex: earlier arcs are not admissible
 
   std::vector<unsigned int> m_id;  // by vertex
