@@ -202,12 +202,21 @@ std::list<int> CHaoOrlin::Run(CComponent* component) {
 }
 
 void CHaoOrlin::WriteBack() {
+  int edge = 0;
   for (int i = 0; i < m_n; ++i) {
     CVertex* v = m_graph->GetVByIndex(i);
     v->m_label = m_label[i];
-    int a = m_firstArc[i];
-    for (CEdge* e : v->m_edges[0]) e->m_flow = m_edge[m_edgeOf[a++]].flow;
+    // The edges are numbered in the order of the m_edges[0] lists.
+    for (CEdge* e : v->m_edges[0]) e->m_flow = m_edge[edge++].flow;
   }
+}
+
+inline void CHaoOrlin::UpdateExcess(int w, double delta) {
+  double& excess = m_excess[w];
+  const double old = excess;
+  excess += delta;
+  if (excess < 0.0) throw "CHaoOrlin::UpdateExcess - negative excess is illegal";
+  if (old == 0.0 && m_awakeLabel[w] != kAsleep) AddActive(w);
 }
 
 template <bool kFromV1>
@@ -235,14 +244,6 @@ void CHaoOrlin::AddToSource(int v) {
     if (residual > 0.0) Push<false>(a, HeadOf(a), residual);
   }
   PutToSleep(v, 0);
-}
-
-void CHaoOrlin::UpdateExcess(int w, double delta) {
-  double& excess = m_excess[w];
-  const double old = excess;
-  excess += delta;
-  if (excess < 0.0) throw "CHaoOrlin::UpdateExcess - negative excess is illegal";
-  if (old == 0.0 && m_awakeLabel[w] != kAsleep) AddActive(w);
 }
 
 void CHaoOrlin::AddActive(int v) {
