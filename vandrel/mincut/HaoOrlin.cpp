@@ -95,13 +95,18 @@ void CHaoOrlin::BuildArcs() {
       head32[a] = j;
       head32[b] = i;
     }
-    m_edgeOf[a] = edge;
     m_edgeOf[b] = edge;
     m_edge[edge] = EdgeFlow{e->m_weight, 0.0};
     ++edge;
   });
   m_firstArc.swap(layout.first);
   m_listSplit.swap(layout.listSplit);
+  m_edgeShift.resize(m_n);
+  int edgesBefore = 0;
+  for (int i = 0; i < m_n; ++i) {
+    m_edgeShift[i] = edgesBefore - m_firstArc[i];
+    edgesBefore += m_listSplit[i] - m_firstArc[i];
+  }
   m_id.resize(m_n);
   for (int i = 0; i < m_n; ++i) m_id[i] = m_graph->GetVByIndex(i)->m_id;
 }
@@ -220,14 +225,14 @@ inline void CHaoOrlin::UpdateExcess(int w, double delta) {
 }
 
 template <bool kFromV1>
-void CHaoOrlin::Push(int arc, int w, double delta) {
+void CHaoOrlin::Push(int edge, int w, double delta) {
   // The flow along an arc from the m_v2 is the negated edge flow, and
   // negation is exact: adding delta to it is subtracting delta from the
   // edge flow, to the last bit.
   if (kFromV1)
-    m_edge[m_edgeOf[arc]].flow += delta;
+    m_edge[edge].flow += delta;
   else
-    m_edge[m_edgeOf[arc]].flow -= delta;
+    m_edge[edge].flow -= delta;
   UpdateExcess(w, delta);
 }
 
@@ -236,12 +241,14 @@ void CHaoOrlin::AddToSource(int v) {
   const int split = m_listSplit[v];
   const int end = m_firstArc[v + 1];
   for (int a = m_firstArc[v]; a < split; ++a) {
-    const double residual = Residual<true>(a);
-    if (residual > 0.0) Push<true>(a, HeadOf(a), residual);
+    const int edge = EdgeOf<true>(v, a);
+    const double residual = Residual<true>(edge);
+    if (residual > 0.0) Push<true>(edge, HeadOf(a), residual);
   }
   for (int a = split; a < end; ++a) {
-    const double residual = Residual<false>(a);
-    if (residual > 0.0) Push<false>(a, HeadOf(a), residual);
+    const int edge = EdgeOf<false>(v, a);
+    const double residual = Residual<false>(edge);
+    if (residual > 0.0) Push<false>(edge, HeadOf(a), residual);
   }
   PutToSleep(v, 0);
 }
@@ -335,16 +342,17 @@ bool CHaoOrlin::PushAlong(int v, const Head* head, int* arc, int stop, int* keep
     while (awake[head[a]] != target)
       if (++a == stop) break;
     if (a == stop) break;
-    const double residual = Residual<kFromV1>(a);
+    const int edge = EdgeOf<kFromV1>(v, a);
+    const double residual = Residual<kFromV1>(edge);
     if (!(residual > kResidualEps)) continue;
     const double delta = residual < excess ? residual : excess;
     excess -= delta;
-    Push<kFromV1>(a, head[a], delta);
+    Push<kFromV1>(edge, head[a], delta);
     if (!(excess > 0.0)) {
       *arc = a;
       return true;
     }
-    if (*keep == noKeep && Residual<kFromV1>(a) > kResidualEps) *keep = a;
+    if (*keep == noKeep && Residual<kFromV1>(edge) > kResidualEps) *keep = a;
   }
   *arc = stop;
   return false;
@@ -377,7 +385,7 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   bool settled = false;
   for (int a = begin; a < split; ++a) {
     const int label = m_awakeLabel[head[a]];
-    if (label < minLabel && Residual<true>(a) > kResidualEps) {
+    if (label < minLabel && Residual<true>(EdgeOf<true>(v, a)) > kResidualEps) {
       minLabel = label;
       if (label == floor) {
         settled = true;
@@ -387,7 +395,7 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   }
   for (int a = split; a < end && !settled; ++a) {
     const int label = m_awakeLabel[head[a]];
-    if (label < minLabel && Residual<false>(a) > kResidualEps) {
+    if (label < minLabel && Residual<false>(EdgeOf<false>(v, a)) > kResidualEps) {
       minLabel = label;
       if (label == floor) break;
     }

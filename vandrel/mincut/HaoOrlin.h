@@ -68,17 +68,23 @@ class CHaoOrlin : public CMinCutAlg {
   void PutToSleepFromLabel(int from, int layer);
 
   template <bool kFromV1>
-  void Push(int arc, int w, double delta);
+  void Push(int edge, int w, double delta);
   void UpdateExcess(int w, double delta);
   void AddActive(int v);
   void RemoveActive(int v);
   int HighestLabelActiveV();
-  // Residual capacity of an arc: its weight less the flow along it, which is
-  // the edge's flow for an arc from the edge's m_v1 and its negation for an
-  // arc from the m_v2.
+  // The edge of arc a of vertex v, when a is an arc of v's m_edges[0]
+  // (kFromV1) or of its m_edges[1].
   template <bool kFromV1>
-  double Residual(int arc) const {
-    const EdgeFlow& e = m_edge[m_edgeOf[arc]];
+  int EdgeOf(int v, int a) const {
+    return kFromV1 ? a + m_edgeShift[v] : m_edgeOf[a];
+  }
+  // Residual capacity of an arc of the edge: its weight less the flow along
+  // the arc, which is the edge's flow for an arc from the edge's m_v1 and
+  // its negation for an arc from the m_v2.
+  template <bool kFromV1>
+  double Residual(int edge) const {
+    const EdgeFlow& e = m_edge[edge];
     return kFromV1 ? e.weight - e.flow : e.weight - (-e.flow);
   }
   int HeadOf(int arc) const { return m_narrow ? m_head16[arc] : m_head32[arc]; }
@@ -96,7 +102,11 @@ class CHaoOrlin : public CMinCutAlg {
   bool m_narrow;                    // heads in m_head16, else in m_head32
   std::vector<uint16_t> m_head16;   // by arc: working index of the other end
   std::vector<int> m_head32;        // by arc: the same, for large components
-  std::vector<int> m_edgeOf;        // by arc: the edge, an index into m_edge
+  // Edges are numbered in the order of the m_edges[0] lists: the edge of an
+  // arc a of v's m_edges[0] is a + m_edgeShift[v]; that of an arc of an
+  // m_edges[1] is m_edgeOf[a].
+  std::vector<int> m_edgeShift;     // by vertex
+  std::vector<int> m_edgeOf;        // by arc (of the m_edges[1] lists)
   std::vector<EdgeFlow> m_edge;     // by edge, in the order of the m_edges[0] lists
   std::vector<int> m_currentArc;    // by vertex: earlier arcs are not admissible
 
