@@ -4,35 +4,36 @@
 // groups of vertices to sleep in dormant layers.  The lightest sink cut seen
 // (dormant vertices against awake ones) is the minimum cut.
 // Cost: O(n^2 * m) in the worst case.  The component is copied once into
-// arc arrays (head, reverse arc, weight and flow); labels, excesses, awake
-// flags and the active lists live in arrays by working index.  The per-label
+// arc arrays (head, edge) and an edge array (weight and flow, one place per
+// edge that both its arcs read); labels, excesses, awake flags and the
+// active lists live in arrays by working index.  The per-label
 // id hashes are kept only for their iteration order, which decides the sink
 // choice and the order of vertices in the dormant layers (and so the ties
 // between equally light cuts).
 //
-// Current arcs: a discharge resumes at the vertex's current arc, because
-// every earlier arc was found not admissible and none of the events that can
-// make it admissible again has happened since: the vertex's own relabel
-// (its position goes back to its first arc), a relabel of the arc's head to
-// one below the vertex's label (the position goes back to that arc), and a
-// wake-up (every position goes back).  A push towards the vertex cannot make
-// the reverse arc admissible, as it needs the opposite label order; the flow
-// S pushes out goes to vertices that never wake again.  So each discharge
-// performs exactly the pushes of a scan from the first arc.
+// Valid labels: among awake vertices, an arc u -> x with a residual above
+// the push floor has label(u) <= label(x) + 1.  A push runs down one label
+// and only adds residual to the arc going up; a relabel takes 1 + the lowest
+// label over the residual arcs; S never wakes; a layer goes to sleep with no
+// residual arc into the vertices left awake, and wakes only when nothing
+// else is awake.
 //
-// A relabel of v never makes an arc into v admissible behind a neighbour's
-// current arc, so the neighbours' positions stay where they are.  The
-// labels are valid among awake vertices: an arc u -> x with a residual
-// above the push floor has label(u) <= label(x) + 1.  (A push runs down
-// one label and only adds residual to the arc going up; a relabel takes
-// 1 + the lowest label over the residual arcs; S never wakes; a layer goes
-// to sleep with no residual arc into the vertices left awake, and wakes
-// only when nothing else is awake.)  So when v rises from L to L' > L, an
-// awake neighbour w at L' + 1 > L + 1 has no residual towards v.  That
-// residual can only grow through a push from v into w, which needs v one
-// label above w; and the arc w -> v is admissible only with w one label
-// above v again, which takes a relabel of w, and that resets w's position.
-// The same argument covers the other heads behind w's position.
+// Current arcs: a discharge resumes at the vertex's current arc, because
+// every earlier arc was found not admissible and none can have become
+// admissible since, unless the vertex itself was relabelled (its position
+// goes back to its first arc) or a layer woke (every position goes back).
+// For an arc u -> x behind u's position: x rising to label(u) - 1 does not
+// make it admissible, as the arc had no residual while x was lower (valid
+// labels); its residual grows only through a push x -> u, which needs x one
+// label above u, and after that the arc is admissible only with u above x
+// again, which takes a relabel of u.  The flow S pushes out goes to vertices
+// that never wake again.  So each discharge performs exactly the pushes of
+// a scan from the first arc, and a relabel leaves the neighbours' positions
+// where they are.
+//
+// Relabels: when a discharge has found no admissible arc left, v has no
+// residual arc below its own label (valid labels), so the first residual
+// arc at its own label settles the new label.
 
 #include "vandrel/mincut/HaoOrlin.h"
 
@@ -373,9 +374,8 @@ bool CHaoOrlin::RelabelOrSleep(int v, const Head* head, bool noAdmissible) {
 template <class Head>
 bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   const int oldLabel = m_label[v];
-  // With no admissible arc left, no residual arc of v leads below v's own
-  // label (the labels are valid, see the file comment): the first one at
-  // that label settles the minimum.
+  // With no admissible arc left the first residual arc at v's own label
+  // settles the minimum (see the file comment).
   const int floor = noAdmissible ? oldLabel : -1;
   int minLabel = kLabelBound;
   const int begin = m_firstArc[v];
@@ -417,8 +417,8 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   AddActive(v);
   --m_labelCount[oldLabel];
   ++m_labelCount[newLabel];
-  // v's arcs are all new to it.  No neighbour's current arc has to move
-  // back: see the file comment.
+  // v's arcs are all new to it; the neighbours' positions stay (see the
+  // file comment).
   m_currentArc[v] = begin;
   return true;
 }
