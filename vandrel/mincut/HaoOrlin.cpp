@@ -382,11 +382,15 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   const int split = m_listSplit[v];
   const int end = m_firstArc[v + 1];
   // Dormant heads carry kAsleep, which is above the starting bound.
+  // firstArc: the first residual arc at the lowest label, v's first
+  // admissible arc once it is relabelled.
+  int firstArc = begin;
   bool settled = false;
   for (int a = begin; a < split; ++a) {
     const int label = m_awakeLabel[head[a]];
     if (label < minLabel && Residual<true>(EdgeOf<true>(v, a)) > kResidualEps) {
       minLabel = label;
+      firstArc = a;
       if (label == floor) {
         settled = true;
         break;
@@ -397,6 +401,7 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
     const int label = m_awakeLabel[head[a]];
     if (label < minLabel && Residual<false>(EdgeOf<false>(v, a)) > kResidualEps) {
       minLabel = label;
+      firstArc = a;
       if (label == floor) break;
     }
   }
@@ -417,9 +422,10 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   AddActive(v);
   --m_labelCount[oldLabel];
   ++m_labelCount[newLabel];
-  // v's arcs are all new to it; the neighbours' positions stay (see the
-  // file comment).
-  m_currentArc[v] = begin;
+  // No arc before firstArc is admissible at the new label: each leads to
+  // another label or has no residual.  The neighbours' positions stay (see
+  // the file comment).
+  m_currentArc[v] = firstArc;
   return true;
 }
 
