@@ -6,10 +6,10 @@
 // Cost: O(n^2 * m) in the worst case.  The component is copied once into
 // arc arrays (head, edge) and an edge array (weight and flow, one place per
 // edge that both its arcs read); labels, excesses, awake flags and the
-// active lists live in arrays by working index.  The per-label
-// id hashes are kept only for their iteration order, which decides the sink
-// choice and the order of vertices in the dormant layers (and so the ties
-// between equally light cuts).
+// active lists live in arrays by working index.  The per-label id hashes
+// are kept only for their iteration order, which decides the sink choice
+// and the order of vertices in the dormant layers (and so the ties between
+// equally light cuts).
 //
 // Valid labels: among awake vertices, an arc u -> x with a residual above
 // the push floor has label(u) <= label(x) + 1.  A push runs down one label

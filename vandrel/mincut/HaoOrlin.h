@@ -6,10 +6,11 @@
 // orders, which decide the ties between equally light cuts.
 // The pass works on a copy of the component in arrays: vertices by working
 // index, each vertex's arcs contiguous (its m_edges[0] then m_edges[1], in
-// list order), and a current-arc position per vertex so that a discharge
-// does not rescan arcs that cannot have become admissible.  Arc heads are
-// 16-bit when the component is small enough (every component Hao-Orlin is
-// used on), which halves the bytes of the array that every scan reads.
+// list order), one weight and flow per edge, and a current-arc position per
+// vertex so that a discharge does not rescan arcs that cannot have become
+// admissible.  Arc heads are 16-bit when the component is small enough
+// (every component Hao-Orlin is used on), which halves the bytes of the
+// array that every scan reads.
 // Cost: O(n^2 * m) pushes and relabels in the worst case (n vertices, m
 // edges), O(n + m) memory; used up to 1000 vertices.
 
