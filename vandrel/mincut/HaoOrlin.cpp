@@ -4,25 +4,41 @@
 // groups of vertices to sleep in dormant layers.  The lightest sink cut seen
 // (dormant vertices against awake ones) is the minimum cut.
 // Cost: O(n^2 * m) in the worst case.  The component is copied once into
-// arc arrays (head, reverse arc, weight, flow); labels, excesses, awake flags
-// and the active lists live in arrays by working index.  The per-label id
-// hashes are kept only for their iteration order, which decides the sink
-// choice and the order of vertices in the dormant layers (and so the ties
-// between equally light cuts).
+// arc arrays (head, edge) and an edge array (weight and flow, one place per
+// edge that both its arcs read); labels, excesses, awake flags and the
+// active lists live in arrays by working index.  The per-label id hashes
+// are kept only for their iteration order, which decides the sink choice
+// and the order of vertices in the dormant layers (and so the ties between
+// equally light cuts).
+//
+// Valid labels: among awake vertices, an arc u -> x with a residual above
+// the push floor has label(u) <= label(x) + 1.  A push runs down one label
+// and only adds residual to the arc going up; a relabel takes 1 + the lowest
+// label over the residual arcs; S never wakes; a layer goes to sleep with no
+// residual arc into the vertices left awake, and wakes only when nothing
+// else is awake.
 //
 // Current arcs: a discharge resumes at the vertex's current arc, because
-// every earlier arc was found not admissible and none of the events that can
-// make it admissible again has happened since: the vertex's own relabel
-// (its position goes back to its first arc), a relabel of the arc's head to
-// one below the vertex's label (the position goes back to that arc), and a
-// wake-up (every position goes back).  A push towards the vertex cannot make
-// the reverse arc admissible, as it needs the opposite label order; the flow
-// S pushes out goes to vertices that never wake again.  So each discharge
-// performs exactly the pushes of a scan from the first arc.
+// every earlier arc was found not admissible and none can have become
+// admissible since, unless the vertex itself was relabelled (its position
+// goes back to its first arc) or a layer woke (every position goes back).
+// For an arc u -> x behind u's position: x rising to label(u) - 1 does not
+// make it admissible, as the arc had no residual while x was lower (valid
+// labels); its residual grows only through a push x -> u, which needs x one
+// label above u, and after that the arc is admissible only with u above x
+// again, which takes a relabel of u.  The flow S pushes out goes to vertices
+// that never wake again.  So each discharge performs exactly the pushes of
+// a scan from the first arc, and a relabel leaves the neighbours' positions
+// where they are.
+//
+// Relabels: when a discharge has found no admissible arc left, v has no
+// residual arc below its own label (valid labels), so the first residual
+// arc at its own label settles the new label.
 
 #include "vandrel/mincut/HaoOrlin.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "vandrel/graph/Graph.h"
 #include "vandrel/graph/SimilarityGraph.h"
@@ -35,24 +51,63 @@ const double kResidualEps = 1e-7;
 // Starting bound of the best cut and of the relabelling minimum.
 const double kBestBound = 1e8;
 const int kLabelBound = 100000000;
-// m_awakeLabel of a dormant vertex (never equal to a label or a label - 1).
-const int kAsleep = -2;
+// m_awakeLabel of a dormant vertex: never equal to a label, a label - 1 or a
+// label + 1, and above kLabelBound, so that the relabelling minimum passes
+// over it without a test of its own.
+const int kAsleep = INT_MAX;
 const int kNone = -1;
 
 }  // namespace
 
-CHaoOrlin::CHaoOrlin()
-    : m_graph(nullptr), m_n(0), m_awakeCount(0), m_activeCount(0), m_maxActiveLabel(0) {}
+CHaoOrlin::CHaoOrlin(HeadWidth width)
+    : m_width(width),
+      m_graph(nullptr),
+      m_n(0),
+      m_narrow(false),
+      m_awakeCount(0),
+      m_activeCount(0),
+      m_maxActiveLabel(0) {}
 
 CHaoOrlin::~CHaoOrlin() {}
 
 void CHaoOrlin::BuildArcs() {
   CArcLayout layout;
-  layout.Build(m_graph, &m_weight);
+  layout.BuildOffsets(m_graph);
+  const int arcs = layout.ArcCount();
+  m_narrow = m_width == kAutoHeads && m_n < kNarrowLimit;
+  if (m_narrow) {
+    m_head16.resize(arcs);
+    m_head32.clear();
+  } else {
+    m_head32.resize(arcs);
+    m_head16.clear();
+  }
+  m_edgeOf.resize(arcs);
+  m_edge.resize(arcs / 2);
+  uint16_t* head16 = m_head16.data();
+  int* head32 = m_head32.data();
+  const bool narrow = m_narrow;
+  int edge = 0;
+  layout.ForEachEdge(m_graph, [&](int i, int a, int j, int b, const CEdge* e) {
+    if (narrow) {
+      head16[a] = static_cast<uint16_t>(j);
+      head16[b] = static_cast<uint16_t>(i);
+    } else {
+      head32[a] = j;
+      head32[b] = i;
+    }
+    m_edgeOf[b] = edge;
+    m_edge[edge] = EdgeFlow{e->m_weight, 0.0};
+    ++edge;
+  });
   m_firstArc.swap(layout.first);
-  m_head.swap(layout.head);
-  m_reverse.swap(layout.reverse);
-  m_flow.assign(m_weight.size(), 0.0);
+  m_listSplit.swap(layout.listSplit);
+  m_edgeShift.resize(m_n);
+  int edgesBefore = 0;
+  for (int i = 0; i < m_n; ++i) {
+    m_edgeShift[i] = edgesBefore - m_firstArc[i];
+    edgesBefore += m_listSplit[i] - m_firstArc[i];
+  }
   m_id.resize(m_n);
   for (int i = 0; i < m_n; ++i) m_id[i] = m_graph->GetVByIndex(i)->m_id;
 }
@@ -72,7 +127,7 @@ int CHaoOrlin::Initialize(int* firstSink) {
 
   int t = kNone;
   if (m_firstArc[s + 1] > m_firstArc[s]) {
-    t = m_head[m_firstArc[s]];
+    t = HeadOf(m_firstArc[s]);
     m_label[t] = 0;
   }
   *firstSink = t;
@@ -153,38 +208,50 @@ std::list<int> CHaoOrlin::Run(CComponent* component) {
 }
 
 void CHaoOrlin::WriteBack() {
+  int edge = 0;
   for (int i = 0; i < m_n; ++i) {
     CVertex* v = m_graph->GetVByIndex(i);
     v->m_label = m_label[i];
-    int a = m_firstArc[i];
-    for (CEdge* e : v->m_edges[0]) e->m_flow = m_flow[a++];
+    // The edges are numbered in the order of the m_edges[0] lists.
+    for (CEdge* e : v->m_edges[0]) e->m_flow = m_edge[edge++].flow;
   }
 }
 
-void CHaoOrlin::Push(int arc, int w, double delta) {
-  // The flow of an edge is kept once per arc, negated on the reverse arc;
-  // negation is exact, so both arcs see the residuals of one shared flow.
-  m_flow[arc] += delta;
-  m_flow[m_reverse[arc]] -= delta;
-  UpdateExcess(w, delta);
-}
-
-void CHaoOrlin::AddToSource(int v) {
-  RemoveActive(v);
-  const int end = m_firstArc[v + 1];
-  for (int a = m_firstArc[v]; a < end; ++a) {
-    const double residual = Residual(a);
-    if (residual > 0.0) Push(a, m_head[a], residual);
-  }
-  PutToSleep(v, 0);
-}
-
-void CHaoOrlin::UpdateExcess(int w, double delta) {
+inline void CHaoOrlin::UpdateExcess(int w, double delta) {
   double& excess = m_excess[w];
   const double old = excess;
   excess += delta;
   if (excess < 0.0) throw "CHaoOrlin::UpdateExcess - negative excess is illegal";
   if (old == 0.0 && m_awakeLabel[w] != kAsleep) AddActive(w);
+}
+
+template <bool kFromV1>
+void CHaoOrlin::Push(int edge, int w, double delta) {
+  // The flow along an arc from the m_v2 is the negated edge flow, and
+  // negation is exact: adding delta to it is subtracting delta from the
+  // edge flow, to the last bit.
+  if (kFromV1)
+    m_edge[edge].flow += delta;
+  else
+    m_edge[edge].flow -= delta;
+  UpdateExcess(w, delta);
+}
+
+void CHaoOrlin::AddToSource(int v) {
+  RemoveActive(v);
+  const int split = m_listSplit[v];
+  const int end = m_firstArc[v + 1];
+  for (int a = m_firstArc[v]; a < split; ++a) {
+    const int edge = EdgeOf<true>(v, a);
+    const double residual = Residual<true>(edge);
+    if (residual > 0.0) Push<true>(edge, HeadOf(a), residual);
+  }
+  for (int a = split; a < end; ++a) {
+    const int edge = EdgeOf<false>(v, a);
+    const double residual = Residual<false>(edge);
+    if (residual > 0.0) Push<false>(edge, HeadOf(a), residual);
+  }
+  PutToSleep(v, 0);
 }
 
 void CHaoOrlin::AddActive(int v) {
@@ -230,37 +297,70 @@ int CHaoOrlin::HighestLabelActiveV() {
 }
 
 void CHaoOrlin::Discharge(int v) {
+  if (m_narrow)
+    DischargeWith(v, m_head16.data());
+  else
+    DischargeWith(v, m_head32.data());
+}
+
+template <class Head>
+void CHaoOrlin::DischargeWith(int v, const Head* head) {
   double& excess = m_excess[v];
+  const int split = m_listSplit[v];
+  const int end = m_firstArc[v + 1];
   while (excess > 0.0) {
-    // Arcs into awake vertices one label below v are admissible.
-    const int target = m_label[v] - 1;
-    const int end = m_firstArc[v + 1];
     // First pushed arc that kept a usable residual (a rounding remainder
     // above the push floor): it must be looked at again.
     int keep = end;
     int a = m_currentArc[v];
-    for (; a < end; ++a) {
-      const int w = m_head[a];
-      if (m_awakeLabel[w] != target) continue;
-      const double residual = Residual(a);
-      if (!(residual > kResidualEps)) continue;
-      const double delta = residual < excess ? residual : excess;
-      excess -= delta;
-      Push(a, w, delta);
-      if (!(excess > 0.0)) break;
-      if (keep == end && Residual(a) > kResidualEps) keep = a;
+    bool ranOut = false;
+    if (a < split) {
+      ranOut = PushAlong<true>(v, head, &a, split, &keep, end);
+      if (!ranOut) a = split;
     }
-    if (a < end) {
+    if (!ranOut) ranOut = PushAlong<false>(v, head, &a, end, &keep, end);
+    if (ranOut) {
       // The excess ran out at arc a, which may still be admissible.
       m_currentArc[v] = std::min(a, keep);
       break;
     }
-    if (RelabelOrSleep(v)) break;
+    // A kept arc is still admissible, which the relabel has to see (and
+    // refuse); otherwise none is left.
+    if (RelabelOrSleep(v, head, keep == end)) break;
   }
   RemoveActive(v);
 }
 
-bool CHaoOrlin::RelabelOrSleep(int v) {
+template <bool kFromV1, class Head>
+bool CHaoOrlin::PushAlong(int v, const Head* head, int* arc, int stop, int* keep, int noKeep) {
+  double& excess = m_excess[v];
+  // Arcs into awake vertices one label below v are admissible.
+  const int target = m_label[v] - 1;
+  // Pushes do not move the label array: its address can stay in a register.
+  const int* const awake = m_awakeLabel.data();
+  for (int a = *arc; a < stop; ++a) {
+    // Most heads sit at other labels: skip them in a tight loop.
+    while (awake[head[a]] != target)
+      if (++a == stop) break;
+    if (a == stop) break;
+    const int edge = EdgeOf<kFromV1>(v, a);
+    const double residual = Residual<kFromV1>(edge);
+    if (!(residual > kResidualEps)) continue;
+    const double delta = residual < excess ? residual : excess;
+    excess -= delta;
+    Push<kFromV1>(edge, head[a], delta);
+    if (!(excess > 0.0)) {
+      *arc = a;
+      return true;
+    }
+    if (*keep == noKeep && Residual<kFromV1>(edge) > kResidualEps) *keep = a;
+  }
+  *arc = stop;
+  return false;
+}
+
+template <class Head>
+bool CHaoOrlin::RelabelOrSleep(int v, const Head* head, bool noAdmissible) {
   const int label = m_label[v];
   if (m_labelCount[label] == 1) {
     // v is the only awake vertex with its label: everything at or above it
@@ -268,17 +368,42 @@ bool CHaoOrlin::RelabelOrSleep(int v) {
     PutToSleepFromLabel(label, static_cast<int>(m_dormant.size()));
     return true;
   }
-  return !Relabel(v);
+  return !Relabel(v, head, noAdmissible);
 }
 
-bool CHaoOrlin::Relabel(int v) {
+template <class Head>
+bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   const int oldLabel = m_label[v];
+  // With no admissible arc left the first residual arc at v's own label
+  // settles the minimum (see the file comment).
+  const int floor = noAdmissible ? oldLabel : -1;
   int minLabel = kLabelBound;
   const int begin = m_firstArc[v];
+  const int split = m_listSplit[v];
   const int end = m_firstArc[v + 1];
-  for (int a = begin; a < end; ++a) {
-    const int label = m_awakeLabel[m_head[a]];
-    if (label != kAsleep && label < minLabel && Residual(a) > kResidualEps) minLabel = label;
+  // Dormant heads carry kAsleep, which is above the starting bound.
+  // firstArc: the first residual arc at the lowest label, v's first
+  // admissible arc once it is relabelled.
+  int firstArc = begin;
+  bool settled = false;
+  for (int a = begin; a < split; ++a) {
+    const int label = m_awakeLabel[head[a]];
+    if (label < minLabel && Residual<true>(EdgeOf<true>(v, a)) > kResidualEps) {
+      minLabel = label;
+      firstArc = a;
+      if (label == floor) {
+        settled = true;
+        break;
+      }
+    }
+  }
+  for (int a = split; a < end && !settled; ++a) {
+    const int label = m_awakeLabel[head[a]];
+    if (label < minLabel && Residual<false>(EdgeOf<false>(v, a)) > kResidualEps) {
+      minLabel = label;
+      firstArc = a;
+      if (label == floor) break;
+    }
   }
   if (minLabel == kLabelBound) {
     PutToSleep(v, static_cast<int>(m_dormant.size()));
@@ -297,14 +422,10 @@ bool CHaoOrlin::Relabel(int v) {
   AddActive(v);
   --m_labelCount[oldLabel];
   ++m_labelCount[newLabel];
-
-  // v's arcs are all new to it; a neighbour one label above v may now have
-  // an admissible arc into v before its current arc.
-  m_currentArc[v] = begin;
-  for (int a = begin; a < end; ++a) {
-    const int w = m_head[a];
-    if (m_label[w] == newLabel + 1 && m_reverse[a] < m_currentArc[w]) m_currentArc[w] = m_reverse[a];
-  }
+  // No arc before firstArc is admissible at the new label: each leads to
+  // another label or has no residual.  The neighbours' positions stay (see
+  // the file comment).
+  m_currentArc[v] = firstArc;
   return true;
 }
 

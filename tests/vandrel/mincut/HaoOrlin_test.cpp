@@ -168,3 +168,43 @@ TEST(HaoOrlinTest, ThousandVertexPath) {
   EXPECT_DOUBLE_EQ(cuttest::CrossWeight(n, edges, side), 0.5);
   EXPECT_TRUE(side.size() == 601 || side.size() == 399) << side.size();
 }
+
+TEST(HaoOrlinTest, RoundingRemainderAfterASaturatingPushIsRefusedByTheRelabel) {
+  // Weights near 1e10 next to weights below 1: a push of a whole residual
+  // leaves a remainder above the push floor, so the arc is still admissible
+  // when its vertex has run through its other arcs, and the relabel does not
+  // raise the label.  In the second graph the vertex also has a residual arc
+  // at its own label before the remaining one.
+  const std::vector<std::vector<WEdge>> graphs = {
+      {{0, 2, 17317593805.177105},  {0, 3, 16782154490.073076}, {0, 4, 10759465171.403835},
+       {0, 5, 13239996959.787535},  {0, 6, 0.83964777628329679}, {1, 2, 0.60530457657587811},
+       {1, 3, 13790746114.775536},  {1, 6, 10419305488.932589}, {2, 3, 0.11851789812812485},
+       {2, 4, 0.99460214792022505}, {2, 5, 14019068026.30377},  {2, 6, 0.52169505355447876},
+       {3, 4, 14742165844.325037},  {3, 5, 12358810650.51494},  {3, 6, 0.80476926299139862},
+       {4, 6, 18622862083.55241},   {5, 6, 0.033439372498891506}},
+      {{0, 1, 13951025037.366262},  {0, 2, 13604272317.963417}, {0, 3, 0.27121212453903809},
+       {0, 4, 0.60207376472809415}, {0, 5, 0.064223302762741796}, {0, 6, 19707893175.334808},
+       {0, 9, 0.41936937285119247}, {1, 2, 0.73680980385339701}, {1, 3, 0.52612000087816002},
+       {1, 8, 12213906066.368185},  {1, 9, 0.3132795105843128},  {2, 3, 19438358175.073494},
+       {2, 5, 0.41227970090645527}, {2, 6, 15444738756.720943},  {2, 9, 10872913713.158758},
+       {3, 4, 0.26366023668717076}, {3, 6, 13354701841.598127},  {3, 7, 0.88272588472019675},
+       {3, 8, 0.36277286820863464}, {4, 5, 12448611631.449627},  {4, 7, 0.5229307467513552},
+       {4, 8, 19183053897.426125},  {4, 9, 12974167315.346121},  {5, 6, 13770542721.801702},
+       {5, 7, 14566951085.414299},  {5, 8, 19862302401.37418},   {5, 9, 16723288118.852034},
+       {6, 7, 0.067356554964538962}, {6, 8, 15967460364.766958}, {7, 8, 0.97018021484727557},
+       {7, 9, 12933429601.059763}},
+  };
+  for (size_t g = 0; g < graphs.size(); ++g) {
+    const int n = g == 0 ? 7 : 10;
+    for (CHaoOrlin::HeadWidth width : {CHaoOrlin::kAutoHeads, CHaoOrlin::kWideHeads}) {
+      std::unique_ptr<CComponent> comp = cuttest::MakeComponent(cuttest::PlainIds(n), graphs[g]);
+      CHaoOrlin alg(width);
+      try {
+        alg.Run(comp.get());
+        ADD_FAILURE() << "remainder accepted, graph " << g << ", width " << width;
+      } catch (const char* m) {
+        EXPECT_STREQ(m, "CHaoOrlin::Relabel - something is wrong: oldLabel == newLabel") << "graph " << g;
+      }
+    }
+  }
+}
