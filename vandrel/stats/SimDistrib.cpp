@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <new>
@@ -22,6 +23,8 @@
 namespace {
 
 std::string DistribPath(const std::string& prefix) { return prefix + ".distrib"; }
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 }  // namespace
 
@@ -96,6 +99,7 @@ void CSimDistrib::CopyFrom(const CSimDistrib& other) {
       m_distribs[i].reset();
     m_simWeights[i] = other.m_simWeights[i];
     m_sorted[i] = other.m_sorted[i];
+    m_sumsMemo[i] = other.m_sumsMemo[i];
     m_maxWeights[i] = other.m_maxWeights[i];
     m_weightStds[i] = other.m_weightStds[i];
     m_weightMeans[i] = other.m_weightMeans[i];
@@ -260,6 +264,7 @@ void CSimDistrib::SimulateWeights() {
     const std::vector<double>& weights = m_simWeights[c];
     m_maxWeights[c] = weights.empty() ? 0.0 : *std::max_element(weights.begin(), weights.end());
     m_sorted[c] = false;
+    m_sumsMemo[c].valid = false;
   }
   m_weightTh = (m_priorLogOdds + CalcLogRatio(x0) < 0) ? -m_weightMeans[0] : m_priorLogOdds;
 }
@@ -281,6 +286,22 @@ const std::vector<double>& CSimDistrib::GetSimWeights(int index) const {
 }
 
 void CSimDistrib::ThresholdedSums(int index, double w, double replacement, double& sum,
+                                  double& sumSq) const {
+  CSumsMemo& memo = m_sumsMemo[index];
+  if (memo.valid && SameBits(memo.w, w) && SameBits(memo.replacement, replacement)) {
+    sum = memo.sum;
+    sumSq = memo.sumSq;
+    return;
+  }
+  WalkThresholded(index, w, replacement, sum, sumSq);
+  memo.valid = true;
+  memo.w = w;
+  memo.replacement = replacement;
+  memo.sum = sum;
+  memo.sumSq = sumSq;
+}
+
+void CSimDistrib::WalkThresholded(int index, double w, double replacement, double& sum,
                                   double& sumSq) const {
   sum = 0.0;
   sumSq = 0.0;

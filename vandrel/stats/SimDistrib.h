@@ -101,6 +101,8 @@ class CSimDistrib {
   void AllocateDistrib(std::istream& in, int index);
   void AllocateDistrib(const CDistrib& source, int index);
   void SimulateWeights();
+  // ThresholdedSums without the memo.
+  void WalkThresholded(int index, double w, double replacement, double& sum, double& sumSq) const;
   void CopyFrom(const CSimDistrib& other);
 
   double m_pMates = 0.0;
@@ -108,6 +110,18 @@ class CSimDistrib {
   // Unsorted until first needed sorted (m_sorted).
   mutable std::vector<double> m_simWeights[2];
   mutable bool m_sorted[2] = {false, false};
+  // The last ThresholdedSums request per component and its result: every
+  // part of a super component asks for the same threshold, and the answer
+  // is a walk over the whole table.  Like the lazy sort, owned by the one
+  // thread that works with this model at a time.
+  struct CSumsMemo {
+    bool valid = false;
+    double w = 0.0;
+    double replacement = 0.0;
+    double sum = 0.0;
+    double sumSq = 0.0;
+  };
+  mutable CSumsMemo m_sumsMemo[2];
   double m_maxWeights[2] = {0.0, 0.0};
   double m_weightStds[2] = {0.0, 0.0};
   double m_weightMeans[2] = {0.0, 0.0};

@@ -254,7 +254,8 @@ TEST(SimDistribWeights, ThresholdedSumsEqualTheWalkOverTheSortedTable) {
   // Thresholds below every weight, inside each table, above most of it and
   // above the largest, asked of fresh models (tables not sorted yet), in
   // rising and falling order, and of a copy; each against the walk over the
-  // sorted table.
+  // sorted table.  Each threshold is asked twice and with a second
+  // replacement, so that a remembered answer must match the request.
   ScratchDir dir;
   const std::string prefix = dir.WriteDistrib("sums", ModelText("0.02", "60", "8", "10", "4"));
   vandrel::Srand(31);
@@ -281,14 +282,18 @@ TEST(SimDistribWeights, ThresholdedSumsEqualTheWalkOverTheSortedTable) {
       const CSimDistrib copy(fresh);
       for (std::size_t t = 0; t < thresholds.size(); ++t) {
         const double w = rising ? thresholds[t] : thresholds[thresholds.size() - 1 - t];
-        double want = 0.0, wantSq = 0.0, got = 0.0, gotSq = 0.0, copied = 0.0, copiedSq = 0.0;
-        walk(c, w, -0.75, want, wantSq);
-        fresh.ThresholdedSums(c, w, -0.75, got, gotSq);
-        copy.ThresholdedSums(c, w, -0.75, copied, copiedSq);
-        EXPECT_EQ(got, want) << "component " << c << " w " << w;
-        EXPECT_EQ(gotSq, wantSq) << "component " << c << " w " << w;
-        EXPECT_EQ(copied, want) << "component " << c << " w " << w;
-        EXPECT_EQ(copiedSq, wantSq) << "component " << c << " w " << w;
+        // The same request twice (answered from the last result), then the
+        // same threshold with another replacement.
+        for (double replacement : {-0.75, -0.75, -0.5}) {
+          double want = 0.0, wantSq = 0.0, got = 0.0, gotSq = 0.0, copied = 0.0, copiedSq = 0.0;
+          walk(c, w, replacement, want, wantSq);
+          fresh.ThresholdedSums(c, w, replacement, got, gotSq);
+          copy.ThresholdedSums(c, w, replacement, copied, copiedSq);
+          EXPECT_EQ(got, want) << "component " << c << " w " << w << " replacement " << replacement;
+          EXPECT_EQ(gotSq, wantSq) << "component " << c << " w " << w << " replacement " << replacement;
+          EXPECT_EQ(copied, want) << "component " << c << " w " << w << " replacement " << replacement;
+          EXPECT_EQ(copiedSq, wantSq) << "component " << c << " w " << w << " replacement " << replacement;
+        }
       }
       EXPECT_TRUE(fresh.GetSimWeights(c) == sorted);
     }
