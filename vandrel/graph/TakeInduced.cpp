@@ -91,45 +91,50 @@ bool CGraph::MoveInduced(CGraph& source, const std::vector<int>& indices) {
   // removes them: by the moved endpoint's position.
   for (const CCrossingEdge& c : crossing) source.m_vertices[c.staying]->RemoveEdge(c.edge);
 
-  // The moved vertices keep their list-0 edges inside the moved side in
-  // their order, as the copy creates them; list 1 is rebuilt in creation
-  // order below.  Edges to staying vertices are dropped.
+  // The moved vertices start as the copy's new vertices do: no smaller-id
+  // neighbours listed yet, no sums, no label.
   for (int k = 0; k < n; ++k) {
     CVertex* v = source.m_vertices[indices[k]];
-    std::vector<CEdge*>& out = v->m_edges[0];
-    size_t kept = 0;
-    for (CEdge* e : out)
-      if (e->m_v2->m_work >= 0) out[kept++] = e;
-    out.resize(kept);
     v->m_edges[1].clear();
     v->m_weightSum = 0.0;
     v->m_posEdgeCount = 0;
     v->m_label = -1;
   }
-  for (const CCrossingEdge& c : crossing) {
-    c.edge->m_v1 = nullptr;  // already unlinked from both ends
-    c.edge->m_v2 = nullptr;
-    delete c.edge;
-  }
 
   // The copy's creation order: vertex by vertex in list order, each list-0
-  // edge added to its smaller end and then to its larger end.
+  // edge inside the moved side, in its order, added to its smaller end and
+  // then to its larger end.  List 0 keeps those edges in their order (edges
+  // to staying vertices drop out); lists 1 fill up in creation order.  One
+  // pass, so that every edge object is fetched once.
   for (int k = 0; k < n; ++k) {
     CVertex* v = source.m_vertices[indices[k]];
     std::vector<CEdge*>& out = v->m_edges[0];
-    for (size_t j = 0; j < out.size(); ++j) {
+    const size_t size = out.size();
+    size_t kept = 0;
+    for (size_t j = 0; j < size; ++j) {
+      // The edges are scattered over the pool: fetch ahead.
+      if (j + 8 < size) __builtin_prefetch(out[j + 8], 1);
       CEdge* e = out[j];
+      CVertex* other = e->m_v2;
+      if (other->m_work < 0) continue;  // to a staying vertex: deleted below
       const double w = e->m_weight;
       e->m_flow = 0.0;
-      e->m_slot[0] = static_cast<int>(j);
+      out[kept] = e;
+      e->m_slot[0] = static_cast<int>(kept);
+      ++kept;
       v->m_weightSum += w;
       if (w > 0) ++v->m_posEdgeCount;
-      CVertex* other = e->m_v2;
       other->m_edges[1].push_back(e);  // within the capacity the list had
       e->m_slot[1] = static_cast<int>(other->m_edges[1].size()) - 1;
       other->m_weightSum += w;
       if (w > 0) ++other->m_posEdgeCount;
     }
+    out.resize(kept);
+  }
+  for (const CCrossingEdge& c : crossing) {
+    c.edge->m_v1 = nullptr;  // already unlinked from both ends
+    c.edge->m_v2 = nullptr;
+    delete c.edge;
   }
 
   for (int k = 0; k < n; ++k) {
