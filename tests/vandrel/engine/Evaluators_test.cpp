@@ -50,7 +50,9 @@ class SDEvaluatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
-    m_model.reset(new CSimDistrib(WriteModel(::testing::TempDir() + std::to_string(getpid()) + "_sd_eval_model")));
+    const std::string prefix = WriteModel(::testing::TempDir() + std::to_string(getpid()) + "_sd_eval_model");
+    m_model.reset(new CSimDistrib(prefix));
+    std::remove((prefix + ".distrib").c_str());  // read in full above
     m_graph.reset(new CSimilarityGraph(m_model.get()));
     for (unsigned int i = 0; i < 8; ++i) {
       m_names.push_back("s" + std::to_string(i));
@@ -306,7 +308,9 @@ class SDUnlistedPairTest : public SDEvaluatorTest {
  protected:
   void SetUp() override {
     if (CNormDistrib::m_manyDraws.empty()) CNormDistrib::InitManyDraws();
-    m_model.reset(new CSimDistrib(WriteModel(::testing::TempDir() + std::to_string(getpid()) + "_sd_unlisted_model")));
+    const std::string prefix = WriteModel(::testing::TempDir() + std::to_string(getpid()) + "_sd_unlisted_model");
+    m_model.reset(new CSimDistrib(prefix));
+    std::remove((prefix + ".distrib").c_str());  // read in full above
     NewGraph(true);
     m_c = m_model->GetWeightTh();
   }
@@ -442,6 +446,9 @@ class FPEvaluatorTest : public ::testing::Test {
     }
     std::remove((prefix + suffix + ".sim").c_str());
     WriteModel(prefix + suffix);
+    m_files.push_back(prefix + ".orig");
+    m_files.push_back(prefix + suffix + ".distrib");
+    m_files.push_back(prefix + suffix + ".sim");
     m_analyzer.reset(new CFPDataFileAnalyzer(prefix));
     m_data.reset(new CSIMnFPData(*m_analyzer, -1000000.0));
     m_graph.reset(new CFPGraph(*m_data, -1000000.0));
@@ -451,7 +458,10 @@ class FPEvaluatorTest : public ::testing::Test {
     m_data.reset();
     m_analyzer.reset();
     ResetFingerprintStateForTests();
+    for (const std::string& file : m_files) std::remove(file.c_str());
   }
+  // Files Load wrote (or the run may have written), removed at the end.
+  std::vector<std::string> m_files;
 
   std::vector<double> Values(int index) const {
     const CNormFP& fp = *m_graph->GetNormFP(index);

@@ -174,6 +174,7 @@ class FPSolutionTest : public ::testing::Test {
             << "NormDistrib\nEXP\t0.2\nSTD\t0.2\n";
     }
     std::remove((prefix + ".dp.sim").c_str());
+    m_files = {prefix + ".orig", prefix + ".dp.distrib", prefix + ".dp.sim"};
     m_analyzer.reset(new CFPDataFileAnalyzer(prefix));
     m_data.reset(new CSIMnFPData(*m_analyzer, -1000000.0));
     m_graph.reset(new CFPGraph(*m_data, -1000000.0));
@@ -183,8 +184,10 @@ class FPSolutionTest : public ::testing::Test {
     m_data.reset();
     m_analyzer.reset();
     ResetFingerprintStateForTests();
+    for (const std::string& file : m_files) std::remove(file.c_str());
   }
 
+  std::vector<std::string> m_files;  // written by SetUp, removed at the end
   std::unique_ptr<CSimilarityHandler> m_handler;
   std::unique_ptr<CFPDataFileAnalyzer> m_analyzer;
   std::unique_ptr<CSIMnFPData> m_data;
