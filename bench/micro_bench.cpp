@@ -331,16 +331,24 @@ TempFiles& BenchFiles() {
   return files;
 }
 
+// The fingerprints file with the benchmark's argument as its promoter count
+// (its size in *bytes), or null when it cannot be written: the benchmark is
+// then skipped with an error.
+const std::string* FingerprintsFile(benchmark::State& state, std::size_t* bytes) {
+  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), *bytes);
+  if (!path.empty()) return &path;
+  state.SkipWithError("cannot write the fingerprints file");
+  return nullptr;
+}
+
 // tfenrich's reader with the program's default location settings (every
 // hit within -999999 .. 999999 of the TSS, region list "+all", at most 9
 // hits per promoter) and no PWM or BG filter.
 void BM_ReadFingerprints(benchmark::State& state) {
   std::size_t bytes = 0;
-  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), bytes);
-  if (path.empty()) {
-    state.SkipWithError("cannot write the fingerprints file");
-    return;
-  }
+  const std::string* file = FingerprintsFile(state, &bytes);
+  if (file == nullptr) return;
+  const std::string& path = *file;
   tfenrich::LocationInfo location;
   std::string regions = "+all";
   if (!tfenrich::setLocationInfo(location, -999999, 999999, regions.data())) {
@@ -406,11 +414,9 @@ bool TokenizeFile(const char* path, Word word) {
 // Words only: split and counted.
 void BM_TokenizeWords(benchmark::State& state) {
   std::size_t bytes = 0;
-  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), bytes);
-  if (path.empty()) {
-    state.SkipWithError("cannot write the fingerprints file");
-    return;
-  }
+  const std::string* file = FingerprintsFile(state, &bytes);
+  if (file == nullptr) return;
+  const std::string& path = *file;
   for (auto _ : state) {
     long long words = 0;
     if (!TokenizeFile(path.c_str(), [&](const char*, const char*) { ++words; })) {
@@ -429,11 +435,9 @@ BENCHMARK(BM_TokenizeWords)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond
 // from one pass to the next.
 void BM_TokenizeIntegers(benchmark::State& state) {
   std::size_t bytes = 0;
-  const std::string& path = BenchFiles().fingerprints(static_cast<int>(state.range(0)), bytes);
-  if (path.empty()) {
-    state.SkipWithError("cannot write the fingerprints file");
-    return;
-  }
+  const std::string* file = FingerprintsFile(state, &bytes);
+  if (file == nullptr) return;
+  const std::string& path = *file;
   std::vector<int> numbers;
   for (auto _ : state) {
     numbers.clear();

@@ -71,13 +71,7 @@ CCompactGraph CCompactGraph::FromGraph(const CGraph& source, const std::vector<i
   const int n = static_cast<int>(indices.size());
   // Only the listed vertices are marked (and given their marks back); the
   // id check below tells any other vertex's mark apart.
-  std::vector<CVertex*> listed;
-  listed.reserve(indices.size());
-  for (int k = 0; k < n; ++k) {
-    CVertex* v = source.GetVByIndex(indices[k]);
-    if (v == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
-    listed.push_back(v);
-  }
+  const std::vector<CVertex*> listed = source.ListedVertices(indices);
   CWorkMarksKeeper keeper(listed);
   g.m_origin.reserve(indices.size());
   for (int k = 0; k < n; ++k) {

@@ -316,13 +316,7 @@ void CGraph::BuildInduced(const CGraph& source, const std::vector<int>& indices)
     // are not touched (their marks may hold anything: the id check below
     // tells them apart), so a small subgraph of a large graph costs only its
     // own size.  The earlier values come back when the copy is done.
-    std::vector<CVertex*> listed;
-    listed.reserve(n);
-    for (int index : indices) {
-      CVertex* src = source.GetVByIndex(index);
-      if (src == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
-      listed.push_back(src);
-    }
+    const std::vector<CVertex*> listed = source.ListedVertices(indices);
     CWorkMarksKeeper keeper(listed);
     for (CVertex* src : listed) {
       CVertex* v = new CVertex(src->m_data, src->m_id, std::min(src->m_edges[0].size(), n),
@@ -421,6 +415,17 @@ int CGraph::ID2Index(unsigned int id) const {
 CVertex* CGraph::GetVByIndex(int index) const {
   if (static_cast<unsigned int>(index) >= m_vertices.size()) throw "CGraph::GetVByIndex - index is out of scope";
   return m_vertices[index];
+}
+
+std::vector<CVertex*> CGraph::ListedVertices(const std::vector<int>& indices) const {
+  std::vector<CVertex*> listed;
+  listed.reserve(indices.size());
+  for (int index : indices) {
+    CVertex* v = GetVByIndex(index);
+    if (v == nullptr) throw "CGraph::GetVByIndex - index is out of scope";
+    listed.push_back(v);
+  }
+  return listed;
 }
 
 long long CGraph::GetEdgesNum() const {

@@ -147,6 +147,10 @@ public:
   int ID2Index(unsigned int id) const;
   bool HasID(unsigned int id) const { return m_idToIndex.Contains(id); }
   CVertex* GetVByIndex(int index) const;
+  // The vertices at the listed indices, in list order; an index out of
+  // range or at an empty slot throws "CGraph::GetVByIndex - index is out of
+  // scope".
+  std::vector<CVertex*> ListedVertices(const std::vector<int>& indices) const;
   int GetVerticesNum() const { return static_cast<int>(m_vertices.size()); }
   // Number of edges (each counted once).
   long long GetEdgesNum() const;

@@ -43,29 +43,31 @@ bool CGraph::MoveInduced(CGraph& source, const std::vector<int>& indices) {
   const int sourceSize = static_cast<int>(source.m_vertices.size());
   const int n = static_cast<int>(indices.size());
 
-  // The moved vertices must be listed once each.  (Ids are distinct, as
-  // PushBackV keeps them, so each edge keeps its orientation in the copy.)
-  std::vector<char> moved(sourceSize, 0);
-  for (int index : indices) {
-    if (index < 0 || index >= sourceSize || source.m_vertices[index] == nullptr || moved[index]) return false;
-    moved[index] = 1;
-  }
   int staying = -n;
   for (const CVertex* v : source.m_vertices)
     if (v != nullptr) ++staying;
   if (staying > n) return false;  // the copy of the small side is cheaper
 
+  // Marks: a moved vertex's position in the list, -1 for a staying one.
+  // The moved vertices must be listed once each.  (Ids are distinct, as
+  // PushBackV keeps them, so each edge keeps its orientation in the copy.)
   CWorkMarksKeeper keeper(source.m_vertices);
   for (CVertex* v : source.m_vertices)
     if (v != nullptr) v->m_work = -1;
-  for (int k = 0; k < n; ++k) source.m_vertices[indices[k]]->m_work = k;
+  for (int k = 0; k < n; ++k) {
+    const int index = indices[k];
+    if (index < 0 || index >= sourceSize) return false;
+    CVertex* v = source.m_vertices[index];
+    if (v == nullptr || v->m_work >= 0) return false;
+    v->m_work = k;
+  }
 
   // Everything that allocates comes before the first change, so that a
   // failure leaves both graphs as they were.
   std::vector<CCrossingEdge> crossing;
   for (int i = 0; i < sourceSize; ++i) {
     const CVertex* v = source.m_vertices[i];
-    if (v == nullptr || moved[i]) continue;
+    if (v == nullptr || v->m_work >= 0) continue;
     const size_t first = crossing.size();
     for (const CEdge* e : v->m_edges[0])
       if (e->m_v2->m_work >= 0) crossing.push_back({i, e->m_v2->m_work, const_cast<CEdge*>(e)});

@@ -371,6 +371,20 @@ bool CHaoOrlin::RelabelOrSleep(int v, const Head* head, bool noAdmissible) {
   return !Relabel(v, head, noAdmissible);
 }
 
+template <bool kFromV1, class Head>
+bool CHaoOrlin::LowerResidualLabel(int v, const Head* head, int begin, int stop, int floor, int* minLabel,
+                                   int* firstArc) const {
+  for (int a = begin; a < stop; ++a) {
+    const int label = m_awakeLabel[head[a]];
+    if (label < *minLabel && Residual<kFromV1>(EdgeOf<kFromV1>(v, a)) > kResidualEps) {
+      *minLabel = label;
+      *firstArc = a;
+      if (label == floor) return true;
+    }
+  }
+  return false;
+}
+
 template <class Head>
 bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   const int oldLabel = m_label[v];
@@ -385,26 +399,8 @@ bool CHaoOrlin::Relabel(int v, const Head* head, bool noAdmissible) {
   // firstArc: the first residual arc at the lowest label, v's first
   // admissible arc once it is relabelled.
   int firstArc = begin;
-  bool settled = false;
-  for (int a = begin; a < split; ++a) {
-    const int label = m_awakeLabel[head[a]];
-    if (label < minLabel && Residual<true>(EdgeOf<true>(v, a)) > kResidualEps) {
-      minLabel = label;
-      firstArc = a;
-      if (label == floor) {
-        settled = true;
-        break;
-      }
-    }
-  }
-  for (int a = split; a < end && !settled; ++a) {
-    const int label = m_awakeLabel[head[a]];
-    if (label < minLabel && Residual<false>(EdgeOf<false>(v, a)) > kResidualEps) {
-      minLabel = label;
-      firstArc = a;
-      if (label == floor) break;
-    }
-  }
+  if (!LowerResidualLabel<true>(v, head, begin, split, floor, &minLabel, &firstArc))
+    LowerResidualLabel<false>(v, head, split, end, floor, &minLabel, &firstArc);
   if (minLabel == kLabelBound) {
     PutToSleep(v, static_cast<int>(m_dormant.size()));
     return false;

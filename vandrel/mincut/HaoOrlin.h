@@ -65,6 +65,13 @@ class CHaoOrlin : public CMinCutAlg {
   bool RelabelOrSleep(int v, const Head* head, bool noAdmissible);
   template <class Head>
   bool Relabel(int v, const Head* head, bool noAdmissible);
+  // Lowers *minLabel to the lowest awake label below it over v's residual
+  // arcs [begin, stop) of one list (kFromV1 as for PushAlong), *firstArc to
+  // the first arc at that label; true when it reached floor, below which no
+  // residual arc can lead.
+  template <bool kFromV1, class Head>
+  bool LowerResidualLabel(int v, const Head* head, int begin, int stop, int floor, int* minLabel,
+                          int* firstArc) const;
   void PutToSleep(int v, int layer);
   void PutToSleepFromLabel(int from, int layer);
 
